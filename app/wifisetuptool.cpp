@@ -1,0 +1,51 @@
+#include "wifisetuptool.h"
+
+#include "app/nomowizard.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QIcon>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QSharedMemory>
+
+namespace {
+
+const char kInstanceKey[] = "DovrelWifiTool";
+const char kVersion[] = "v1.5.3.0";
+
+// A segment survives an instance that was killed or crashed, and would refuse every later start.
+// Attaching and detaching again removes such an orphan (the last detach destroys it), while a
+// segment that a running instance holds stays attached by that instance and is left alone.
+void releaseOrphanedSegment()
+{
+    QSharedMemory probe(QString::fromLatin1(kInstanceKey));
+    if (probe.attach())
+        probe.detach();
+}
+
+} // namespace
+
+int runWifiSetupTool(QApplication &app)
+{
+    releaseOrphanedSegment();
+    QSharedMemory instance(QString::fromLatin1(kInstanceKey));
+    if (!instance.create(1, QSharedMemory::ReadWrite)) {
+        QMessageBox::information(nullptr, QObject::tr("Lumetra"),
+                                 QObject::tr("Another instance of this tool is already running !!"),
+                                 QMessageBox::Ok, QMessageBox::NoButton);
+        return 0;
+    }
+
+    QApplication::setFont(QFont(QStringLiteral("Arial"), 10));
+    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral("favicon_lm.ico"))));
+    app.setStyleSheet(
+        QStringLiteral("QDialog { background: white; } QPushButton  {background: #EA7E1D}"));
+
+    NomoWizard wizard(nullptr);
+    wizard.setWindowFlags(Qt::WindowCloseButtonHint);
+    wizard.setWindowTitle(QObject::tr("Lumetra - Wi-Fi Setup Tool - %1")
+                              .arg(QString::fromLatin1(kVersion), 0, QLatin1Char(' ')));
+    wizard.show();
+    return app.exec();
+}
