@@ -34,7 +34,8 @@ const QList<NamedScenario> &namedScenarios()
              setPassword(s);
              s.refusePasswordTimes = 2;
          }},
-        {"verify-509", "setupVerify answers error 509", [](CameraScenario &s) { s.verifyError = 509; }},
+        {"verify-509", "setupVerify answers error 509",
+         [](CameraScenario &s) { s.verifyError = 509; }},
         {"verify-other", "setupVerify answers error 511; no session id is checked",
          [](CameraScenario &s) {
              s.verifyError = 511;
@@ -71,13 +72,18 @@ const QList<NamedScenario> &namedScenarios()
              s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetWIFIScan"), 1, -1});
          }},
         {"result-508-then-success", "results: not ready (508) twice, then success",
-         [](CameraScenario &s) { s.results = {508, 508, 0}; }},
+         [](CameraScenario &s) {
+             s.results = {508, 508, 0};
+         }},
         {"result-508-always", "results: never ready (508 on every poll, so 11 and more)",
          [](CameraScenario &s) { s.results = {508}; }},
         {"result-502-once", "results: 502 (log in again) once, then success",
-         [](CameraScenario &s) { s.results = {502, 0}; }},
+         [](CameraScenario &s) {
+             s.results = {502, 0};
+         }},
         {"result-503", "results: error 503", [](CameraScenario &s) { s.results = {503}; }},
-        {"result-505", "results: error 505 (no Internet)", [](CameraScenario &s) { s.results = {505}; }},
+        {"result-505", "results: error 505 (no Internet)",
+         [](CameraScenario &s) { s.results = {505}; }},
         {"result-505-lowercase", "results: \"<error>505</error>\" in lower case",
          [](CameraScenario &s) {
              s.results = {505};

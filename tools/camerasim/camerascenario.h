@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -19,6 +20,8 @@ enum class CameraFault {
     HugeBody,          // 16 MiB: the normal document padded with blanks (setupGetBackGroundImage:
                        // a valid 16 MiB BMP)
 };
+
+Q_DECLARE_METATYPE(CameraFault)
 
 // Selects which requests get a fault. Tries count the requests of one command, from 1, since
 // the scenario was set. Note that a session's port check is itself a setupVerify: the session's
@@ -70,8 +73,8 @@ struct CameraScenario
     bool requireSession = true;
 
     QList<CameraFaultRule> faults;
-    int stallMs = 75000; // StallMidBody: longer than a minute by default
-    int slowMs = 3000;   // SlowReply
+    int stallMs = 75000;    // StallMidBody: longer than a minute by default
+    int slowMs = 3000;      // SlowReply
     bool tls10Only = false; // the server then speaks TLS 1.0 and nothing else
 
     CameraScenario();

@@ -30,7 +30,8 @@ struct CameraReplyPlan;
 //   setupGetLogin?Pass=P    right password: new session id; wrong: error 501
 //   setupSetPwd?SessionId=S?Pass=P   sets the password, answers a plain result
 //   setupGetVersion?SessionId=S      <Version>...</Version>
-//   setupGetWIFIScan?SessionId=S     <Network><SSID>..</SSID><SecurityType>..</SecurityType></Network>...
+//   setupGetWIFIScan?SessionId=S
+//   <Network><SSID>..</SSID><SecurityType>..</SecurityType></Network>...
 //   setupSetSSID?SessionId=S?ssid=N?netpass=K?securitytype=T   stores N, K, T (percent-decoded)
 //   setupGetResults?SessionId=S      the scenario's next result
 //   setupGetStatus?SessionId=S       a plain status
@@ -64,7 +65,7 @@ public:
     // The camera's state as the requests left it.
     bool hasPassword() const;
     QString password() const;
-    QString sessionId() const; // "" until one was handed out
+    QString sessionId() const;      // "" until one was handed out
     QString configuredSsid() const; // the percent-decoded values of the last setupSetSSID
     QString configuredKey() const;
     QString configuredSecurityType() const;
