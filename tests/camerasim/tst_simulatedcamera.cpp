@@ -119,6 +119,7 @@ private Q_SLOTS:
     void scenarioReplies();
     void passwordChangeTakesEffect();
     void setSsidStoresDecodedSettings();
+    void latin1ScanIsNotUtf8();
     void recordsRequestsAsReceived();
     void faultsHitTheSelectedTries_data();
     void faultsHitTheSelectedTries();
@@ -274,6 +275,16 @@ void TestSimulatedCamera::setSsidStoresDecodedSettings()
     QCOMPARE(camera.configuredSsid(), QStringLiteral("Café"));
     QCOMPARE(camera.configuredKey(), QStringLiteral("a b&c?é"));
     QCOMPARE(camera.configuredSecurityType(), QStringLiteral("No Authentication"));
+}
+
+void TestSimulatedCamera::latin1ScanIsNotUtf8()
+{
+    SimulatedCamera camera(CameraScenario::named(QStringLiteral("scan-latin1")));
+    QVERIFY(camera.listen(cameraAddress));
+    get(QStringLiteral("/WifiConfig/setupVerify"));
+    const QByteArray body = get("/WifiConfig/setupGetWIFIScan?SessionId=" + camera.sessionId());
+    QVERIFY2(body.contains("<SSID>Caf\xe9</SSID>"), body.constData());
+    QVERIFY(!isValidUtf8(body));
 }
 
 void TestSimulatedCamera::recordsRequestsAsReceived()

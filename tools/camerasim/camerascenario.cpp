@@ -71,6 +71,25 @@ const QList<NamedScenario> &namedScenarios()
          [](CameraScenario &s) {
              s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetWIFIScan"), 1, -1});
          }},
+        {"scan-latin1", "the scan reply is in ISO-8859-1, so \"Café\" is not UTF-8",
+         [](CameraScenario &s) { s.latin1Scan = true; }},
+        {"verify-no-reply", "setupVerify always answers with an empty body",
+         [](CameraScenario &s) {
+             s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupVerify"), 1, -1});
+         }},
+        {"login-no-reply", "password; setupGetLogin always answers with an empty body",
+         [](CameraScenario &s) {
+             setPassword(s);
+             s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetLogin"), 1, -1});
+         }},
+        {"version-no-reply", "setupGetVersion always answers with an empty body",
+         [](CameraScenario &s) {
+             s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetVersion"), 1, -1});
+         }},
+        {"results-no-reply", "setupGetResults always answers with an empty body",
+         [](CameraScenario &s) {
+             s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetResults"), 1, -1});
+         }},
         {"result-508-then-success", "results: not ready (508) twice, then success",
          [](CameraScenario &s) {
              s.results = {508, 508, 0};

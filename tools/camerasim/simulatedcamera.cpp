@@ -372,12 +372,16 @@ QByteArray SimulatedCamera::document(const CameraRequest &request, int &status)
     if (c == QLatin1String("setupGetWIFIScan")) {
         if (m_scenario.scanError != 0)
             return errorDocument(m_scenario.scanError);
+        const bool latin1 = m_scenario.latin1Scan;
+        auto encode = [latin1](const QString &text) {
+            return latin1 ? text.toLatin1() : text.toUtf8();
+        };
         QByteArray blocks;
         for (const CameraNetwork &n : std::as_const(m_scenario.networks)) {
             blocks += "<Network>";
             if (n.hasSsid)
-                blocks += "<SSID>" + n.ssid.toUtf8() + "</SSID>";
-            blocks += "<SecurityType>" + n.securityType.toUtf8() + "</SecurityType></Network>";
+                blocks += "<SSID>" + encode(n.ssid) + "</SSID>";
+            blocks += "<SecurityType>" + encode(n.securityType) + "</SecurityType></Network>";
         }
         return wrap(blocks);
     }
@@ -450,7 +454,7 @@ CameraReplyPlan SimulatedCamera::answer(const CameraRequest &request)
 
     plan.head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n" +
                 "Server: Nomo camera simulator\r\n" +
-                "Content-Type: " + (image ? "image/bmp" : "text/xml; charset=utf-8") + "\r\n" +
+                "Content-Type: " + (image ? "image/bmp" : "text/xml") + "\r\n" +
                 "Content-Length: " + QByteArray::number(body.size()) + "\r\n" +
                 "Connection: close\r\n" + extraHeaders + "\r\n";
     plan.body = body;
