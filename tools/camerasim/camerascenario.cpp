@@ -125,7 +125,9 @@ const QList<NamedScenario> &namedScenarios()
         {"fault-garbage", "every reply: document, zero byte, \"<Error>500</Error>\", invalid UTF-8",
          everyRequest(CameraFault::GarbageWithZero)},
         {"fault-huge-body", "every reply is 16 MiB long", everyRequest(CameraFault::HugeBody)},
-        {"tls10-only", "no password; the server speaks TLS 1.0 and nothing else",
+        {"tls10-only",
+         "no password; TLS 1.0 only (curl: --tlsv1.0 --tls-max 1.0 --ciphers "
+         "DEFAULT:@SECLEVEL=0)",
          [](CameraScenario &s) { s.tls10Only = true; }},
     };
     return table;

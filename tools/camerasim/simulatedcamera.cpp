@@ -143,8 +143,9 @@ bool SimulatedCamera::listen(const QHostAddress &address, quint16 port)
     connect(m_server.get(), &QSslServer::pendingConnectionAvailable, this,
             &SimulatedCamera::onPendingConnection);
     connect(m_server.get(), &QSslServer::errorOccurred, this,
-            [](QSslSocket *, QAbstractSocket::SocketError error) {
-                qCDebug(lcCameraSim) << "connection failed before a request:" << error;
+            [](QSslSocket *socket, QAbstractSocket::SocketError) {
+                qCInfo(lcCameraSim).noquote()
+                    << "connection failed before a request:" << socket->errorString();
             });
     return m_server->listen(address, port);
 }
