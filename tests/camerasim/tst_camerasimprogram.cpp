@@ -27,7 +27,6 @@ private:
 
 private Q_SLOTS:
     void listsEveryScenario();
-    void helpNamesTheOptions();
     void refusesBadArguments_data();
     void refusesBadArguments();
     void servesLogsAndStopsOnSignal_data();
@@ -39,13 +38,6 @@ void TestCameraSimProgram::listsEveryScenario()
     const QByteArray out = run({QStringLiteral("--list-scenarios")}, 0);
     for (const QString &name : CameraScenario::scenarioNames())
         QVERIFY2(out.contains(name.toLatin1() + ' '), qPrintable(name));
-}
-
-void TestCameraSimProgram::helpNamesTheOptions()
-{
-    const QByteArray out = run({QStringLiteral("--help")}, 0);
-    for (const char *option : {"--listen", "--port", "--scenario", "--list-scenarios"})
-        QVERIFY2(out.contains(option), option);
 }
 
 void TestCameraSimProgram::refusesBadArguments_data()
