@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -9,7 +10,9 @@
 enum class CameraFault {
     None,
     EmptyBody,         // "200 OK" with Content-Length 0
-    CloseWithoutReply, // the connection is closed (TLS close, then FIN) without a byte of reply
+    CloseWithoutReply, // the connection is closed (TLS close, then FIN) without a byte of reply.
+                       // QNetworkAccessManager silently sends the request once more on a new
+                       // connection: fault two consecutive tries to make one request fail.
     ResetMidBody,      // headers and half of the body, then a TCP reset
     StallMidBody,      // headers and half of the body, then silence for stallMs, then the rest
     SlowReply,         // the whole reply, but only after slowMs
@@ -19,6 +22,8 @@ enum class CameraFault {
     HugeBody,          // 16 MiB: the normal document padded with blanks (setupGetBackGroundImage:
                        // a valid 16 MiB BMP)
 };
+
+Q_DECLARE_METATYPE(CameraFault)
 
 // Selects which requests get a fault. Tries count the requests of one command, from 1, since
 // the scenario was set. Note that a session's port check is itself a setupVerify: the session's
@@ -59,6 +64,7 @@ struct CameraScenario
     int scanError = 0;           // nonzero: every setupGetWIFIScan answers this error number
     QString version = QStringLiteral("1.05.02.0031");
     QList<CameraNetwork> networks; // the default: "HomeNet", a block without SSID, "Café"
+    bool latin1Scan = false;       // the scan reply's texts in ISO-8859-1 instead of UTF-8
 
     // Answers to setupGetResults in order, the last one repeating: 0 is success, any other
     // number is answered as "<Error>N</Error>" ("<error>N</error>" with lowerCaseResultTag).
@@ -70,8 +76,8 @@ struct CameraScenario
     bool requireSession = true;
 
     QList<CameraFaultRule> faults;
-    int stallMs = 75000; // StallMidBody: longer than a minute by default
-    int slowMs = 3000;   // SlowReply
+    int stallMs = 75000;    // StallMidBody: longer than a minute by default
+    int slowMs = 3000;      // SlowReply
     bool tls10Only = false; // the server then speaks TLS 1.0 and nothing else
 
     CameraScenario();
