@@ -1,0 +1,8 @@
+#include "bonjourrecord.h"
+
+#include <QHashFunctions>
+
+size_t qHash(const BonjourRecord &record, size_t seed) noexcept
+{
+    return qHashMulti(seed, record.serviceName, record.serviceType, record.replyDomain);
+}

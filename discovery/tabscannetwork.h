@@ -1,0 +1,79 @@
+#pragma once
+
+#include "discovery/bonjourrecord.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QStringList>
+#include <QWidget>
+
+class BonjourServiceBrowser;
+class BonjourServiceResolver;
+class QHostInfo;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+// Page 1: browses the network for web services, resolves each and lists those whose name carries
+// the brand or maker word as "service name@host name", with a busy indicator and a running count.
+// It asks to move on when the user presses "Continue to Next Step" or the scan time has passed.
+//
+// Each browsed instance is resolved at most once per scan: a resolve costs a DNS-SD connection,
+// a socket and a blocking host lookup on the GUI thread, and the browse reports the whole list
+// again after every reply (once per interface with Avahi), so resolving on every report grows
+// without bound on a busy network. Resolvers are released once they have reported, and all that
+// are still waiting when the scan stops or the list is cleared.
+class TabScanNetwork : public QWidget
+{
+    Q_OBJECT
+
+public:
+    TabScanNetwork(QWidget *parent, int tabIndex);
+    ~TabScanNetwork() override;
+
+    void startNetworkScan();
+    void stopNetworkScan();
+    void ClearDevices();
+
+    // The entries found since the last ClearDevices, in order of arrival.
+    const QStringList &devices() const { return m_devices; }
+    bool isScanning() const;
+    // Resolvers started and not yet released.
+    int pendingResolverCount() const { return m_pendingResolvers.size(); }
+    BonjourServiceBrowser *browser() const { return m_browser; }
+
+    // How long a scan runs before the page moves on by itself; 10000 ms unless a test shortens it.
+    static void setScanDuration(int msec);
+    static int scanDuration();
+
+Q_SIGNALS:
+    void MoveTabSignal(int tabIndex);
+
+public Q_SLOTS:
+    void OnCancelButtonClicked();
+    void RecordResolved(QString serviceName, QHostInfo &host);
+    void updateRecords(const QList<BonjourRecord> &records);
+
+private:
+    void resolverReported(const BonjourRecord &record, bool hostFound);
+    void releaseResolver(const BonjourRecord &record);
+    void releaseAllResolvers();
+    void showCount();
+
+    QStringList m_devices;
+    QPushButton *m_continueButton = nullptr;
+    QLabel *m_logoLabel = nullptr;
+    QProgressBar *m_progressBar = nullptr;
+    QLabel *m_statusLabel = nullptr;
+    int m_tabIndex;
+    BonjourServiceBrowser *m_browser = nullptr;
+    QTimer *m_scanTimer = nullptr;
+
+    // Resolvers are children of the page; an entry leaves this table when its resolver is
+    // scheduled for deletion.
+    QHash<BonjourRecord, BonjourServiceResolver *> m_pendingResolvers;
+    // Records that reported a host since the last ClearDevices; they are not resolved again.
+    QSet<BonjourRecord> m_resolvedRecords;
+};
