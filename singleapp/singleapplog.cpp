@@ -1,0 +1,3 @@
+#include "singleapplog.h"
+
+Q_LOGGING_CATEGORY(lcSingleApp, "lumetra.singleapp", QtInfoMsg)
