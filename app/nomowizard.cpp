@@ -1,6 +1,10 @@
 #include "nomowizard.h"
 
 #include "app/tabwelcome.h"
+#include "discovery/tabconfigureonenomo.h"
+#include "discovery/tabscannetwork.h"
+#include "pages/tabcommunicationresults.h"
+#include "pages/tabnomocommunication.h"
 
 #include <QKeyEvent>
 #include <QStackedWidget>
@@ -15,6 +19,29 @@ NomoWizard::NomoWizard(QWidget *parent)
     connect(m_welcomePage, &TabWelcome::MoveTabSignal, this, &NomoWizard::MoveWidgetSlot);
     m_pageStack->addWidget(m_welcomePage);
 
+    m_scanPage = new TabScanNetwork(this, 1);
+    connect(m_scanPage, &TabScanNetwork::MoveTabSignal, this, &NomoWizard::MoveWidgetSlot);
+    m_pageStack->addWidget(m_scanPage);
+
+    m_devicePage = new TabConfigureOneNomo(this, 2);
+    connect(m_devicePage, &TabConfigureOneNomo::MoveWidgetSignal, this,
+            &NomoWizard::MoveWidgetSlot);
+    m_pageStack->addWidget(m_devicePage);
+
+    m_communicationPage = new TabNomoCommunication(this, 3);
+    connect(m_communicationPage, &TabNomoCommunication::MoveTabSignal, this,
+            &NomoWizard::MoveWidgetSlot);
+    m_pageStack->addWidget(m_communicationPage);
+
+    m_resultsPage = new TabCommunicationResults(this, 4);
+    connect(m_resultsPage, &TabCommunicationResults::MoveTabSignal, this,
+            &NomoWizard::MoveWidgetSlot);
+    m_pageStack->addWidget(m_resultsPage);
+
+    // Connected only now, so that adding page 0 above started no page work.
+    connect(m_pageStack, &QStackedWidget::currentChanged, this,
+            &NomoWizard::OnCurrentWidgetChanged);
+
     auto *layout = new QVBoxLayout;
     layout->addWidget(m_pageStack);
     setLayout(layout);
@@ -28,6 +55,33 @@ int NomoWizard::currentPageIndex() const
 void NomoWizard::MoveWidgetSlot(int tabindex)
 {
     m_pageStack->setCurrentIndex(tabindex < 4 ? tabindex + 1 : 2);
+}
+
+void NomoWizard::OnCurrentWidgetChanged(int widgetIndex)
+{
+    switch (widgetIndex) {
+    case 1:
+        m_scanPage->ClearDevices();
+        m_scanPage->startNetworkScan();
+        break;
+    case 2:
+        // Also when page 1 already stopped it: the scan must not outlive the page.
+        m_scanPage->stopNetworkScan();
+        m_devicePage->setDevices(m_scanPage->devices());
+        break;
+    case 3: {
+        // A copy: the session runs for minutes and page 2 may not be trusted to keep its text.
+        const QString device = m_devicePage->selectedDevice();
+        m_communicationPage->Connect(device);
+        break;
+    }
+    case 4:
+        m_resultsPage->setTextAndImage(m_communicationPage->result(),
+                                       m_communicationPage->backgroundImage());
+        break;
+    default:
+        break;
+    }
 }
 
 void NomoWizard::keyPressEvent(QKeyEvent *event)
