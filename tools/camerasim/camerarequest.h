@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/camerasim/camerascenario.h"
+#include "tools/camerasim/camerafault.h"
 
 #include <QMetaType>
 #include <QString>
