@@ -111,6 +111,7 @@ void TabScanNetwork::ClearDevices()
 {
     m_devices.clear();
     m_resolvedRecords.clear();
+    m_resolveCount = 0;
     releaseAllResolvers();
     showCount();
 }
@@ -126,6 +127,7 @@ void TabScanNetwork::updateRecords(const QList<BonjourRecord> &records)
         auto *resolver = new BonjourServiceResolver;
         resolver->setParent(this);
         m_pendingResolvers.insert(record, resolver);
+        ++m_resolveCount;
         connect(resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
                 &TabScanNetwork::RecordResolved);
         connect(resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
