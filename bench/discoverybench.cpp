@@ -16,8 +16,8 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <sys/resource.h>
 #include <ctime>
+#include <sys/resource.h>
 
 namespace {
 int openDescriptors()
@@ -49,9 +49,10 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addOption({QStringLiteral("expect"), QStringLiteral("cameras to be found"),
                       QStringLiteral("n"), QStringLiteral("20")});
-    parser.addOption({QStringLiteral("services"),
-                      QStringLiteral("services published in all (default: $NOMO_NETNS_SERVICE_COUNT)"),
-                      QStringLiteral("n")});
+    parser.addOption(
+        {QStringLiteral("services"),
+         QStringLiteral("services published in all (default: $NOMO_NETNS_SERVICE_COUNT)"),
+         QStringLiteral("n")});
     parser.process(app);
     const int expected = parser.value(QStringLiteral("expect")).toInt();
     const int services = parser.isSet(QStringLiteral("services"))
@@ -124,8 +125,8 @@ int main(int argc, char **argv)
     QTextStream(stdout) << "found=" << found << " resolvers_alive=" << alive
                         << " services=" << page.browser()->records().size()
                         << " list_signals=" << listSignals << " resolves=" << page.resolveCount()
-                        << " scan_ms=" << scanMs << " cpu_ms=" << cpuMs
-                        << " peak_fds=" << peakFds << " peak_rss_kb=" << peakRssKb()
-                        << " longest_stall_ms=" << longestStall << '\n';
+                        << " scan_ms=" << scanMs << " cpu_ms=" << cpuMs << " peak_fds=" << peakFds
+                        << " peak_rss_kb=" << peakRssKb() << " longest_stall_ms=" << longestStall
+                        << '\n';
     return found == expected && alive == 0 ? 0 : 1;
 }

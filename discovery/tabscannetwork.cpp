@@ -24,8 +24,7 @@ bool carriesBrandWord(const QString &serviceName)
 } // namespace
 
 TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
-    : QWidget(parent)
-    , m_tabIndex(tabIndex)
+    : QWidget(parent), m_tabIndex(tabIndex)
 {
     nomoEnsureResources();
 
