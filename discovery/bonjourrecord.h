@@ -11,11 +11,8 @@ class BonjourRecord
 public:
     BonjourRecord() = default;
     BonjourRecord(const QString &name, const QString &regType, const QString &domain)
-        : serviceName(name)
-        , serviceType(regType)
-        , replyDomain(domain)
-    {
-    }
+        : serviceName(name), serviceType(regType), replyDomain(domain)
+    {}
 
     bool operator==(const BonjourRecord &other) const
     {

@@ -4,10 +4,7 @@
 
 #include <QSocketNotifier>
 
-BonjourServiceBrowser::BonjourServiceBrowser(QObject *parent)
-    : QObject(parent)
-{
-}
+BonjourServiceBrowser::BonjourServiceBrowser(QObject *parent) : QObject(parent) {}
 
 BonjourServiceBrowser::~BonjourServiceBrowser()
 {
@@ -21,8 +18,8 @@ void BonjourServiceBrowser::browseForServiceType(const QString &serviceType)
     nomoPrepareDnsSd();
 
     const QByteArray type = serviceType.toUtf8();
-    const DNSServiceErrorType err = DNSServiceBrowse(&m_dnssref, 0, 0, type.constData(), nullptr,
-                                                     bonjourBrowseReply, this);
+    const DNSServiceErrorType err =
+        DNSServiceBrowse(&m_dnssref, 0, 0, type.constData(), nullptr, bonjourBrowseReply, this);
     if (err != kDNSServiceErr_NoError) {
         m_dnssref = nullptr;
         Q_EMIT error(err);

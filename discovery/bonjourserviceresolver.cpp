@@ -39,8 +39,8 @@ void BonjourServiceResolver::resolveBonjourRecord(const BonjourRecord &record)
     const QByteArray type = record.serviceType.toUtf8();
     const QByteArray domain = record.replyDomain.toUtf8();
     const DNSServiceErrorType err =
-        DNSServiceResolve(&m_dnssref, 0, 0, name.constData(), type.constData(),
-                          domain.constData(), bonjourResolveReply, this);
+        DNSServiceResolve(&m_dnssref, 0, 0, name.constData(), type.constData(), domain.constData(),
+                          bonjourResolveReply, this);
     if (err != kDNSServiceErr_NoError) {
         m_dnssref = nullptr;
         Q_EMIT error(err);

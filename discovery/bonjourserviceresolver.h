@@ -35,11 +35,10 @@ public:
 
     // The resolve callback; public so that tests can feed it crafted replies.
     static void DNSSD_API bonjourResolveReply(DNSServiceRef, DNSServiceFlags flags,
-                                              quint32 interfaceIndex,
-                                              DNSServiceErrorType errorCode, const char *fullname,
-                                              const char *hosttarget, quint16 port,
-                                              quint16 txtLen, const unsigned char *txtRecord,
-                                              void *context);
+                                              quint32 interfaceIndex, DNSServiceErrorType errorCode,
+                                              const char *fullname, const char *hosttarget,
+                                              quint16 port, quint16 txtLen,
+                                              const unsigned char *txtRecord, void *context);
 
 Q_SIGNALS:
     // hostInfo lives only for the emission; copy what you keep.

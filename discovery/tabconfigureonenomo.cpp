@@ -29,8 +29,7 @@ void extractNameAndIp(QString entry, QString &name, QString &ip)
 }
 
 TabConfigureOneNomo::TabConfigureOneNomo(QWidget *parent, int tabIndex)
-    : QWidget(parent)
-    , m_tabIndex(tabIndex)
+    : QWidget(parent), m_tabIndex(tabIndex)
 {
     nomoEnsureResources();
 

@@ -24,8 +24,7 @@ bool carriesBrandWord(const QString &serviceName)
 } // namespace
 
 TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
-    : QWidget(parent)
-    , m_tabIndex(tabIndex)
+    : QWidget(parent), m_tabIndex(tabIndex)
 {
     nomoEnsureResources();
 
@@ -111,6 +110,7 @@ void TabScanNetwork::ClearDevices()
 {
     m_devices.clear();
     m_resolvedRecords.clear();
+    m_resolveCount = 0;
     releaseAllResolvers();
     showCount();
 }
@@ -126,6 +126,7 @@ void TabScanNetwork::updateRecords(const QList<BonjourRecord> &records)
         auto *resolver = new BonjourServiceResolver;
         resolver->setParent(this);
         m_pendingResolvers.insert(record, resolver);
+        ++m_resolveCount;
         connect(resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
                 &TabScanNetwork::RecordResolved);
         connect(resolver, &BonjourServiceResolver::bonjourRecordResolved, this,

@@ -42,6 +42,8 @@ public:
     bool isScanning() const;
     // Resolvers started and not yet released.
     int pendingResolverCount() const { return m_pendingResolvers.size(); }
+    // Resolves started since the last ClearDevices.
+    int resolveCount() const { return m_resolveCount; }
     BonjourServiceBrowser *browser() const { return m_browser; }
 
     // How long a scan runs before the page moves on by itself; 10000 ms unless a test shortens it.
@@ -76,4 +78,5 @@ private:
     QHash<BonjourRecord, BonjourServiceResolver *> m_pendingResolvers;
     // Records that reported a host since the last ClearDevices; they are not resolved again.
     QSet<BonjourRecord> m_resolvedRecords;
+    int m_resolveCount = 0;
 };

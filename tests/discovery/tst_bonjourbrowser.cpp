@@ -80,21 +80,18 @@ void TestBonjourBrowser::recordEquality_data()
     QTest::newRow("identical") << cam << cam << true;
     QTest::newRow("defaults") << BonjourRecord() << BonjourRecord() << true;
     QTest::newRow("name case") << cam
-                               << BonjourRecord(QStringLiteral("dovrel nomo 0123"),
-                                                cam.serviceType, cam.replyDomain)
+                               << BonjourRecord(QStringLiteral("dovrel nomo 0123"), cam.serviceType,
+                                                cam.replyDomain)
                                << false;
     QTest::newRow("type differs") << cam
                                   << BonjourRecord(cam.serviceName, QStringLiteral("_https._tcp."),
                                                    cam.replyDomain)
                                   << false;
-    QTest::newRow("domain differs") << cam
-                                    << BonjourRecord(cam.serviceName, cam.serviceType,
-                                                     QStringLiteral("example.com."))
-                                    << false;
-    QTest::newRow("domain without dot") << cam
-                                        << BonjourRecord(cam.serviceName, cam.serviceType,
-                                                         QStringLiteral("local"))
-                                        << false;
+    QTest::newRow("domain differs")
+        << cam << BonjourRecord(cam.serviceName, cam.serviceType, QStringLiteral("example.com."))
+        << false;
+    QTest::newRow("domain without dot")
+        << cam << BonjourRecord(cam.serviceName, cam.serviceType, QStringLiteral("local")) << false;
     QTest::newRow("default vs filled") << BonjourRecord() << cam << false;
 }
 
@@ -159,17 +156,16 @@ void TestBonjourBrowser::replySequences_data()
                    removal("Lumetra-5", 2, More), add("Office Printer")}
         << Records{a, p} << 1 << 0;
     QTest::newRow("batch still open: no signal")
-        << Replies{add("Lumetra-5", 2, More), add("Dovrel Nomo 0123", 2, More)}
-        << Records{b, a} << 0 << 0;
+        << Replies{add("Lumetra-5", 2, More), add("Dovrel Nomo 0123", 2, More)} << Records{b, a}
+        << 0 << 0;
     QTest::newRow("batch ending in an error: no list signal")
         << Replies{add("Lumetra-5", 2, More),
                    {0, 0, kDNSServiceErr_Unknown, QByteArray(), QByteArray(), QByteArray()}}
         << Records{b} << 0 << 1;
-    QTest::newRow("error between batches")
-        << Replies{add("Lumetra-5"),
-                   {0, 0, kDNSServiceErr_NoMemory, {}, {}, {}},
-                   add("Dovrel Nomo 0123")}
-        << Records{b, a} << 2 << 1;
+    QTest::newRow("error between batches") << Replies{add("Lumetra-5"),
+                                                      {0, 0, kDNSServiceErr_NoMemory, {}, {}, {}},
+                                                      add("Dovrel Nomo 0123")}
+                                           << Records{b, a} << 2 << 1;
     QTest::newRow("non-ASCII name decoded from UTF-8")
         << Replies{add(QStringLiteral("Lumetra Caf\u00e9 \u00dcberwachung \u65e5").toUtf8())}
         << Records{record(QStringLiteral("Lumetra Caf\u00e9 \u00dcberwachung \u65e5"))} << 1 << 0;
@@ -238,10 +234,9 @@ void TestBonjourBrowser::recordsSurviveStopScan()
     // A later browse adds to the list rather than starting over.
     deliver(browser, add("Lumetra-5"));
     deliver(browser, add("Office Printer"));
-    QCOMPARE(browser.records(),
-             (Records{record(QStringLiteral("Lumetra-5")),
-                      record(QStringLiteral("Dovrel Nomo 0123")),
-                      record(QStringLiteral("Office Printer"))}));
+    QCOMPARE(browser.records(), (Records{record(QStringLiteral("Lumetra-5")),
+                                         record(QStringLiteral("Dovrel Nomo 0123")),
+                                         record(QStringLiteral("Office Printer"))}));
 }
 
 void TestBonjourBrowser::browseWithoutServiceReportsError()

@@ -27,8 +27,8 @@ void deliver(BonjourServiceResolver &resolver, const char *hosttarget,
              DNSServiceErrorType error = kDNSServiceErr_NoError)
 {
     BonjourServiceResolver::bonjourResolveReply(nullptr, 0, 2, error,
-                                                error ? nullptr : "x._http._tcp.local.",
-                                                hosttarget, 80, 0, nullptr, &resolver);
+                                                error ? nullptr : "x._http._tcp.local.", hosttarget,
+                                                80, 0, nullptr, &resolver);
 }
 } // namespace
 
@@ -58,8 +58,8 @@ void TestBonjourResolver::hostTargetLookedUp_data()
 
     // A numeric name comes back with the name the hosts file gives it (a reverse lookup), so only
     // the address is pinned for those; the cut shows in it ("127.0.0.12" would be another host).
-    QTest::newRow("numeric with closing dot") << QByteArray("127.0.0.1.") << QString()
-                                              << "127.0.0.1";
+    QTest::newRow("numeric with closing dot")
+        << QByteArray("127.0.0.1.") << QString() << "127.0.0.1";
     QTest::newRow("last character cut even without a dot")
         << QByteArray("127.0.0.12") << QString() << "127.0.0.1";
     QTest::newRow("localhost from the hosts file") << QByteArray("localhost.") << "localhost"
@@ -112,7 +112,8 @@ void TestBonjourResolver::everyReplyReportsAgain()
     int reports = 0;
     connect(&resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
             [&reports](const QString &, QHostInfo &info) {
-                QCOMPARE(info.addresses(), QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.1"))});
+                QCOMPARE(info.addresses(),
+                         QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.1"))});
                 ++reports;
             });
     QTest::ignoreMessage(QtDebugMsg, "Received hosttarget 127.0.0.1.");

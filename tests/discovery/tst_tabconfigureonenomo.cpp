@@ -58,30 +58,59 @@ void TestTabConfigureOneNomo::extractNameAndIp_data()
     QTest::addColumn<QString>("ip");
 
     // The worked examples.
-    QTest::newRow("maker and model") << "Dovrel Nomo 0123@host-a" << "Lumetra IP Camera 0123"
+    QTest::newRow("maker and model") << "Dovrel Nomo 0123@host-a"
+                                     << "Lumetra IP Camera 0123"
                                      << "host-a";
-    QTest::newRow("underscores") << "Dovrel_Nomo_0123@h" << "Lumetra IP Camera0123" << "h";
-    QTest::newRow("no model name: unchanged") << "Lumetra-5@h" << "Lumetra-5" << "h";
-    QTest::newRow("model test ignores case, pattern does not")
-        << "Dovrel nomo 7@h" << "Lumetra IP Cameranomo 7" << "h";
+    QTest::newRow("underscores") << "Dovrel_Nomo_0123@h"
+                                 << "Lumetra IP Camera0123"
+                                 << "h";
+    QTest::newRow("no model name: unchanged") << "Lumetra-5@h"
+                                              << "Lumetra-5"
+                                              << "h";
+    QTest::newRow("model test ignores case, pattern does not") << "Dovrel nomo 7@h"
+                                                               << "Lumetra IP Cameranomo 7"
+                                                               << "h";
     // More rewrites.
     QTest::newRow("only one leading blank removed") << "Dovrel  Nomo 1@h"
-                                                    << "Lumetra IP Camera Nomo 1" << "h";
-    QTest::newRow("model alone") << "Nomo@h" << "Lumetra IP Camera" << "h";
-    QTest::newRow("model in upper case") << "NOMO 9@h" << "Lumetra IP CameraNOMO 9" << "h";
-    QTest::newRow("maker anywhere") << "Nomo Dovrel 3@h" << "Lumetra IP Camera  3" << "h";
+                                                    << "Lumetra IP Camera Nomo 1"
+                                                    << "h";
+    QTest::newRow("model alone") << "Nomo@h"
+                                 << "Lumetra IP Camera"
+                                 << "h";
+    QTest::newRow("model in upper case") << "NOMO 9@h"
+                                         << "Lumetra IP CameraNOMO 9"
+                                         << "h";
+    QTest::newRow("maker anywhere") << "Nomo Dovrel 3@h"
+                                    << "Lumetra IP Camera  3"
+                                    << "h";
     QTest::newRow("maker in lower case stays") << "dovrel Nomo 4@h"
-                                               << "Lumetra IP Cameradovrel Nomo 4" << "h";
-    QTest::newRow("percent stays literal") << "Dovrel Nomo %1@h" << "Lumetra IP Camera %1" << "h";
-    QTest::newRow("host name kept as is") << "Lumetra-5@NomoCam.local" << "Lumetra-5"
+                                               << "Lumetra IP Cameradovrel Nomo 4"
+                                               << "h";
+    QTest::newRow("percent stays literal") << "Dovrel Nomo %1@h"
+                                           << "Lumetra IP Camera %1"
+                                           << "h";
+    QTest::newRow("host name kept as is") << "Lumetra-5@NomoCam.local"
+                                          << "Lumetra-5"
                                           << "NomoCam.local";
     // The "@" cases.
-    QTest::newRow("name holding an @") << "Cam@era@host.local" << "Cam" << "era";
-    QTest::newRow("three @") << "a@b@c@d" << "a" << "b";
-    QTest::newRow("no @: empty host") << "Dovrel Nomo 0123" << "Lumetra IP Camera 0123" << "";
-    QTest::newRow("empty host after @") << "Lumetra-5@" << "Lumetra-5" << "";
-    QTest::newRow("empty name before @") << "@host" << "" << "host";
-    QTest::newRow("empty entry") << "" << "" << "";
+    QTest::newRow("name holding an @") << "Cam@era@host.local"
+                                       << "Cam"
+                                       << "era";
+    QTest::newRow("three @") << "a@b@c@d"
+                             << "a"
+                             << "b";
+    QTest::newRow("no @: empty host") << "Dovrel Nomo 0123"
+                                      << "Lumetra IP Camera 0123"
+                                      << "";
+    QTest::newRow("empty host after @") << "Lumetra-5@"
+                                        << "Lumetra-5"
+                                        << "";
+    QTest::newRow("empty name before @") << "@host"
+                                         << ""
+                                         << "host";
+    QTest::newRow("empty entry") << ""
+                                 << ""
+                                 << "";
 }
 
 void TestTabConfigureOneNomo::extractNameAndIp()

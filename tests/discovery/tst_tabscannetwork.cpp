@@ -98,11 +98,10 @@ void TestTabScanNetwork::reportsMakeEntries_data()
     QTest::newRow("repeated report listed once")
         << Reports{{"Lumetra-5", "h.local"}, {"Lumetra-5", "h.local"}, {"Lumetra-5", "h.local"}}
         << QStringList{"Lumetra-5@h.local"};
-    QTest::newRow("case variants listed once")
-        << Reports{{"Dovrel Nomo 0123", "nomocam.local"},
-                   {"dovrel nomo 0123", "nomocam.local"},
-                   {"Dovrel Nomo 0123", "NOMOCAM.LOCAL"}}
-        << QStringList{"Dovrel Nomo 0123@nomocam.local"};
+    QTest::newRow("case variants listed once") << Reports{{"Dovrel Nomo 0123", "nomocam.local"},
+                                                          {"dovrel nomo 0123", "nomocam.local"},
+                                                          {"Dovrel Nomo 0123", "NOMOCAM.LOCAL"}}
+                                               << QStringList{"Dovrel Nomo 0123@nomocam.local"};
     QTest::newRow("same name on two hosts")
         << Reports{{"Lumetra-5", "a.local"}, {"Lumetra-5", "b.local"}}
         << QStringList{"Lumetra-5@a.local", "Lumetra-5@b.local"};
@@ -191,9 +190,10 @@ void TestTabScanNetwork::failedResolvesLeaveNothingBehind()
     const int descriptorsBefore = openDescriptors();
     TabScanNetwork page(nullptr, 1);
     page.ClearDevices();
-    const QList<BonjourRecord> records{
-        {QStringLiteral("Dovrel Nomo 0123"), QStringLiteral("_http._tcp."), QStringLiteral("local.")},
-        {QStringLiteral("Office Printer"), QStringLiteral("_http._tcp."), QStringLiteral("local.")}};
+    const QList<BonjourRecord> records{{QStringLiteral("Dovrel Nomo 0123"),
+                                        QStringLiteral("_http._tcp."), QStringLiteral("local.")},
+                                       {QStringLiteral("Office Printer"),
+                                        QStringLiteral("_http._tcp."), QStringLiteral("local.")}};
     for (int i = 0; i < 20; ++i)
         page.updateRecords(records);
     // Each resolve fails at once and its resolver is released.
