@@ -45,7 +45,9 @@ public:
     QPixmap backgroundImage() const { return m_backgroundImage; }
     // The host of the latest Connect().
     QString host() const { return m_host; }
-    bool isSessionRunning() const { return !m_agent.isNull(); }
+    // The running session's agent; null between sessions.
+    MyHttpsAgent *agent() const;
+    bool isSessionRunning() const;
 
     // Everything before the first ":"; an address without one is taken whole.
     static QString hostOfAddress(const QString &address);
