@@ -37,15 +37,24 @@ int runWifiSetupTool(QApplication &app)
         return 0;
     }
 
+    applyWifiSetupLook(app);
+    NomoWizard wizard(nullptr);
+    prepareWizardWindow(wizard);
+    wizard.show();
+    return app.exec();
+}
+
+void applyWifiSetupLook(QApplication &app)
+{
     QApplication::setFont(QFont(QStringLiteral("Arial"), 10));
     QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral("favicon_lm.ico"))));
     app.setStyleSheet(
         QStringLiteral("QDialog { background: white; } QPushButton  {background: #EA7E1D}"));
+}
 
-    NomoWizard wizard(nullptr);
+void prepareWizardWindow(NomoWizard &wizard)
+{
     wizard.setWindowFlags(Qt::WindowCloseButtonHint);
     wizard.setWindowTitle(QObject::tr("Lumetra - Wi-Fi Setup Tool - %1")
                               .arg(QString::fromLatin1(kVersion), 0, QLatin1Char(' ')));
-    wizard.show();
-    return app.exec();
 }
