@@ -10,11 +10,8 @@
 #include <memory>
 
 DPortChecker::DPortChecker(const QString &id, int port, QObject *parent)
-    : QThread(parent)
-    , m_port(port)
-    , m_id(id)
-{
-}
+    : QThread(parent), m_port(port), m_id(id)
+{}
 
 DPortChecker::~DPortChecker()
 {

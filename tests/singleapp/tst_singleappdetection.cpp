@@ -41,10 +41,7 @@ FakePeers strangers(int from, int to)
 class InstanceThread : public QThread
 {
 public:
-    explicit InstanceThread(const QString &id)
-        : m_id(id)
-    {
-    }
+    explicit InstanceThread(const QString &id) : m_id(id) {}
     ~InstanceThread() override
     {
         quit();
@@ -147,8 +144,8 @@ void TestSingleAppDetection::probeStatus_data()
         << at(FakePeer::Greet, greeting(app)) << QStringLiteral("application") << 1 << false;
     QTest::newRow("other identifier")
         << at(FakePeer::Greet, greeting(QStringLiteral("other"))) << app << 2 << false;
-    QTest::newRow("case differs")
-        << at(FakePeer::Greet, greeting(QStringLiteral("App"))) << app << 2 << false;
+    QTest::newRow("case differs") << at(FakePeer::Greet, greeting(QStringLiteral("App"))) << app
+                                  << 2 << false;
     QTest::newRow("one character greeting, same identifier")
         << at(FakePeer::Greet, greeting(QStringLiteral("a"))) << QStringLiteral("a") << 2 << false;
     QTest::newRow("one character greeting, empty identifier")
@@ -232,14 +229,13 @@ void TestSingleAppDetection::detection_data()
     QTest::newRow("longer identifier answers")
         << FakePeers{greeter(FirstPort, greeting(QStringLiteral("app.extra")))} << app << true
         << FirstPort;
-    QTest::newRow("shorter identifier answers")
-        << FakePeers{greeter(FirstPort, appGreeting)} << QStringLiteral("app.extra") << true
-        << FirstPort;
+    QTest::newRow("shorter identifier answers") << FakePeers{greeter(FirstPort, appGreeting)}
+                                                << QStringLiteral("app.extra") << true << FirstPort;
     QTest::newRow("empty identifier takes any greeting")
         << FakePeers{greeter(FirstPort, greeting(QStringLiteral("zz")))} << QString() << true
         << FirstPort;
-    QTest::newRow("stranger at first port") << strangers(FirstPort, FirstPort) << app << false
-                                            << FirstPort + 1;
+    QTest::newRow("stranger at first port")
+        << strangers(FirstPort, FirstPort) << app << false << FirstPort + 1;
     QTest::newRow("short greeting at first port")
         << FakePeers{greeter(FirstPort, greeting(QStringLiteral("a")))} << QStringLiteral("a")
         << false << FirstPort + 1;
@@ -302,8 +298,7 @@ void TestSingleAppDetection::secondInstanceDeliversMessages_data()
     QTest::newRow("several, in order")
         << QStringList{"one", "two", "three", "four"} << QStringList{"one", "two", "three", "four"};
     QTest::newRow("colons kept") << QStringList{"a:b::c:"} << QStringList{"a:b::c:"};
-    QTest::newRow("identifier inside the message")
-        << QStringList{"app:x"} << QStringList{"app:x"};
+    QTest::newRow("identifier inside the message") << QStringList{"app:x"} << QStringList{"app:x"};
     QTest::newRow("empty message") << QStringList{"", "after"} << QStringList{"", "after"};
     QTest::newRow("non-latin text") << QStringList{QString::fromUtf8("Grüße € 😀")}
                                     << QStringList{QString::fromUtf8("Grüße € 😀")};
