@@ -73,7 +73,6 @@ private Q_SLOTS:
 
     void messagesCrossToTheApplicationThread();
 
-    void hostileCountClosesOnlyThatConnection_data();
     void hostileCountClosesOnlyThatConnection();
 
     void floodOfSmallFrames_data();
@@ -272,19 +271,9 @@ void TestSingleAppChannel::messagesCrossToTheApplicationThread()
     QCOMPARE(emittedOn, QList<QThread *>(4, QThread::currentThread()));
 }
 
-void TestSingleAppChannel::hostileCountClosesOnlyThatConnection_data()
-{
-    QTest::addColumn<QByteArray>("hostile");
-
-    QTest::newRow("negative count") << be32(0xffffffff);
-    QTest::newRow("count above the limit") << be32(quint32(MaxTextLength) + 1);
-    QTest::newRow("largest count") << be32(0x7fffffff);
-    QTest::newRow("text byte count disagrees") << be32(2) + be32(0x7ffffff0) + QByteArray(4, 'x');
-}
-
 void TestSingleAppChannel::hostileCountClosesOnlyThatConnection()
 {
-    QFETCH(QByteArray, hostile);
+    // Each hostile shape is in the decoding table; here one of them on a live listener thread.
     const QString id = QStringLiteral("app");
     DSingleApplication app(id, true);
     QSignalSpy spy(&app, &DSingleApplication::messageReceived);
@@ -295,7 +284,7 @@ void TestSingleAppChannel::hostileCountClosesOnlyThatConnection()
     QTRY_COMPARE(listenersOf(app).size(), 2);
 
     // Closed at once, not waited for.
-    bad->write(hostile);
+    bad->write(be32(0x7fffffff));
     QTRY_COMPARE(bad->state(), QAbstractSocket::UnconnectedState);
     QTRY_COMPARE(listenersOf(app).size(), 1);
 
