@@ -22,6 +22,7 @@ namespace {
 
 constexpr int FirstPort = 23232;
 constexpr qint32 MaxTextLength = 524288;
+constexpr int FloodFrames = 100000;
 
 QList<DListner *> listenersOf(const DSingleApplication &app)
 {
@@ -299,8 +300,7 @@ void TestSingleAppChannel::floodOfSmallFrames_data()
     QTest::addColumn<QByteArray>("smallFrame");
     QTest::addColumn<int>("delivered");
 
-    constexpr int count = 100000;
-    QTest::newRow("empty messages") << frame(QStringLiteral("app:")) << count;
+    QTest::newRow("empty messages") << frame(QStringLiteral("app:")) << FloodFrames;
     QTest::newRow("zero count frames") << be32(0) + be32(0) << 0;
 }
 
@@ -308,7 +308,6 @@ void TestSingleAppChannel::floodOfSmallFrames()
 {
     QFETCH(QByteArray, smallFrame);
     QFETCH(int, delivered);
-    constexpr int count = 100000;
 
     const QString id = QStringLiteral("app");
     DSingleApplication app(id, true);
@@ -318,7 +317,7 @@ void TestSingleAppChannel::floodOfSmallFrames()
 
     // Some hundred kilobytes of frames at once: decoded one after another, not one call deeper
     // per frame.
-    client->write(smallFrame.repeated(count) + frame(QStringLiteral("app:end")));
+    client->write(smallFrame.repeated(FloodFrames) + frame(QStringLiteral("app:end")));
     QTRY_COMPARE_WITH_TIMEOUT(spy.size(), delivered + 1, 30000);
     QCOMPARE(spy.last().at(0).toString(), QStringLiteral("end"));
     QCOMPARE(spy.first().at(0).toString(), delivered ? QString() : QStringLiteral("end"));
