@@ -17,11 +17,8 @@ constexpr int WaitSliceMs = 100;
 } // namespace
 
 DListner::DListner(const QString &id, qintptr socketDescriptor, QObject *parent)
-    : QThread(parent)
-    , m_socketDescriptor(socketDescriptor)
-    , m_id(id)
-{
-}
+    : QThread(parent), m_socketDescriptor(socketDescriptor), m_id(id)
+{}
 
 void DListner::run()
 {

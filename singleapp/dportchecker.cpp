@@ -6,15 +6,13 @@
 #include <QDeadlineTimer>
 #include <QHostAddress>
 #include <QTcpSocket>
+#include <QtEndian>
 
 #include <memory>
 
 DPortChecker::DPortChecker(const QString &id, int port, QObject *parent)
-    : QThread(parent)
-    , m_port(port)
-    , m_id(id)
-{
-}
+    : QThread(parent), m_port(port), m_id(id)
+{}
 
 DPortChecker::~DPortChecker()
 {
@@ -65,6 +63,17 @@ void DPortChecker::run()
             socket->abort();
             qCDebug(lcSingleApp) << "port" << m_port << "is taken by a silent program";
             return;
+        }
+        // No instance announces an identifier longer than any frame could carry; a stranger that
+        // does is not waited for, nor is its text stored.
+        if (socket->bytesAvailable() >= qint64(sizeof(quint32))) {
+            const quint32 count =
+                qFromBigEndian<quint32>(socket->peek(sizeof(quint32)).constData());
+            if (count != 0xffffffffu && count > 2 * quint32(DWire::MaxTextLength)) {
+                socket->abort();
+                qCDebug(lcSingleApp) << "port" << m_port << "is taken: oversized greeting";
+                return;
+            }
         }
         in.startTransaction();
         in >> greeting;

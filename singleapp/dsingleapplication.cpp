@@ -18,8 +18,7 @@ constexpr int WriteTimeoutMs = 30000;
 } // namespace
 
 DSingleApplication::DSingleApplication(const QString &id, bool doInit)
-    : m_port(DWire::FirstPort)
-    , m_id(id)
+    : m_port(DWire::FirstPort), m_id(id)
 {
     m_talker = new DTalker(m_id, this);
     if (doInit)

@@ -2,11 +2,7 @@
 
 #include "singleapp/dlistner.h"
 
-DTalker::DTalker(const QString &id, QObject *parent)
-    : QTcpServer(parent)
-    , m_id(id)
-{
-}
+DTalker::DTalker(const QString &id, QObject *parent) : QTcpServer(parent), m_id(id) {}
 
 DTalker::~DTalker()
 {

@@ -9,10 +9,7 @@
 #include <memory>
 #include <vector>
 
-FakePeerThread::FakePeerThread(const FakePeers &peers)
-    : m_peers(peers)
-{
-}
+FakePeerThread::FakePeerThread(const FakePeers &peers) : m_peers(peers) {}
 
 FakePeerThread::~FakePeerThread()
 {
@@ -39,8 +36,8 @@ void FakePeerThread::run()
     bool listening = true;
     for (const FakePeer &peer : m_peers) {
         auto server = std::make_unique<QTcpServer>();
-        listening = server->listen(QHostAddress(QHostAddress::LocalHost), quint16(peer.port))
-                    && listening;
+        listening =
+            server->listen(QHostAddress(QHostAddress::LocalHost), quint16(peer.port)) && listening;
         QTcpServer *s = server.get();
         connect(s, &QTcpServer::newConnection, s, [this, s, peer] {
             while (QTcpSocket *socket = s->nextPendingConnection()) {

@@ -13,10 +13,10 @@
 struct FakePeer
 {
     enum Behaviour {
-        Greet,          // writes the greeting bytes as soon as a connection is accepted
-        GreetInParts,   // writes the first half at once and the rest 50 ms later
-        Silent,         // accepts and says nothing
-        CloseAtOnce,    // accepts and closes the connection
+        Greet,        // writes the greeting bytes as soon as a connection is accepted
+        GreetInParts, // writes the first half at once and the rest 50 ms later
+        Silent,       // accepts and says nothing
+        CloseAtOnce,  // accepts and closes the connection
     };
     int port = 0;
     Behaviour behaviour = Greet;

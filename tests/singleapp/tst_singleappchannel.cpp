@@ -22,6 +22,7 @@ namespace {
 
 constexpr int FirstPort = 23232;
 constexpr qint32 MaxTextLength = 524288;
+constexpr int FloodFrames = 100000;
 
 QList<DListner *> listenersOf(const DSingleApplication &app)
 {
@@ -73,7 +74,6 @@ private Q_SLOTS:
 
     void messagesCrossToTheApplicationThread();
 
-    void hostileCountClosesOnlyThatConnection_data();
     void hostileCountClosesOnlyThatConnection();
 
     void floodOfSmallFrames_data();
@@ -97,7 +97,8 @@ void TestSingleAppChannel::greetingBytes_data()
     QTest::newRow("ascii") << QStringLiteral("app") << QByteArray::fromHex("00000006006100700070");
     QTest::newRow("empty") << QStringLiteral("") << QByteArray::fromHex("00000000");
     QTest::newRow("null") << QString() << QByteArray::fromHex("ffffffff");
-    QTest::newRow("non-latin") << QString::fromUtf8("Ñ€") << QByteArray::fromHex("0000000400d120ac");
+    QTest::newRow("non-latin") << QString::fromUtf8("Ñ€")
+                               << QByteArray::fromHex("0000000400d120ac");
     QTest::newRow("surrogate pair")
         << QString::fromUtf8("😀") << QByteArray::fromHex("00000004d83dde00");
 }
@@ -139,13 +140,13 @@ void TestSingleAppChannel::decodesFrames_data()
     using Chunks = QList<QByteArray>;
 
     QTest::newRow("one message") << app << Chunks{hello} << QStringList{"hello"} << false;
-    QTest::newRow("literal frame bytes")
-        << app << Chunks{QByteArray::fromHex("00000005" "0000000a" "0061" "0070" "0070" "003a" "0078")}
-        << QStringList{"x"} << false;
+    // "app:x": count 5, byte count 10, then a p p : x in UTF-16.
+    const QByteArray literal = QByteArray::fromHex("000000050000000a006100700070003a0078");
+    QTest::newRow("literal frame bytes") << app << Chunks{literal} << QStringList{"x"} << false;
     QTest::newRow("colons kept") << app << Chunks{frame(QStringLiteral("app:a:b::c:"))}
                                  << QStringList{"a:b::c:"} << false;
-    QTest::newRow("empty message") << app << Chunks{frame(QStringLiteral("app:"))}
-                                   << QStringList{""} << false;
+    QTest::newRow("empty message")
+        << app << Chunks{frame(QStringLiteral("app:"))} << QStringList{""} << false;
     QTest::newRow("two frames in one piece")
         << app << Chunks{hello + two} << QStringList{"hello", "two"} << false;
     QTest::newRow("other identifier dropped, next kept")
@@ -159,31 +160,32 @@ void TestSingleAppChannel::decodesFrames_data()
     QTest::newRow("case differs dropped")
         << app << Chunks{frame(QStringLiteral("App:m")) + two} << QStringList{"two"} << false;
     QTest::newRow("empty identifier takes the colon prefix")
-        << QStringLiteral("") << Chunks{frame(QStringLiteral("app:m")) + frame(QStringLiteral("::m"))}
+        << QStringLiteral("")
+        << Chunks{frame(QStringLiteral("app:m")) + frame(QStringLiteral("::m"))}
         << QStringList{":m"} << false;
     QTest::newRow("null identifier takes the colon prefix")
         << QString() << Chunks{frame(QStringLiteral(":m"))} << QStringList{"m"} << false;
 
-    QTest::newRow("split inside count") << app << Chunks{hello.left(2), hello.mid(2)}
-                                        << QStringList{"hello"} << false;
-    QTest::newRow("split after count") << app << Chunks{hello.left(4), hello.mid(4)}
-                                       << QStringList{"hello"} << false;
+    QTest::newRow("split inside count")
+        << app << Chunks{hello.left(2), hello.mid(2)} << QStringList{"hello"} << false;
+    QTest::newRow("split after count")
+        << app << Chunks{hello.left(4), hello.mid(4)} << QStringList{"hello"} << false;
     QTest::newRow("split inside text byte count")
         << app << Chunks{hello.left(6), hello.mid(6)} << QStringList{"hello"} << false;
     QTest::newRow("split after text byte count")
         << app << Chunks{hello.left(8), hello.mid(8)} << QStringList{"hello"} << false;
-    QTest::newRow("split inside text") << app << Chunks{hello.left(11), hello.mid(11)}
-                                       << QStringList{"hello"} << false;
-    QTest::newRow("one byte short") << app << Chunks{hello.chopped(1), hello.right(1)}
-                                    << QStringList{"hello"} << false;
+    QTest::newRow("split inside text")
+        << app << Chunks{hello.left(11), hello.mid(11)} << QStringList{"hello"} << false;
+    QTest::newRow("one byte short")
+        << app << Chunks{hello.chopped(1), hello.right(1)} << QStringList{"hello"} << false;
     QTest::newRow("second frame split")
         << app << Chunks{hello + two.left(3), two.mid(3)} << QStringList{"hello", "two"} << false;
     Chunks bytes;
     for (char c : two)
         bytes.append(QByteArray(1, c));
     QTest::newRow("byte by byte") << app << bytes << QStringList{"two"} << false;
-    QTest::newRow("incomplete frame waits") << app << Chunks{hello + two.left(9)}
-                                            << QStringList{"hello"} << false;
+    QTest::newRow("incomplete frame waits")
+        << app << Chunks{hello + two.left(9)} << QStringList{"hello"} << false;
 
     const QByteArray zeroFrame = be32(0) + be32(0);
     QTest::newRow("zero count frame dropped")
@@ -270,19 +272,9 @@ void TestSingleAppChannel::messagesCrossToTheApplicationThread()
     QCOMPARE(emittedOn, QList<QThread *>(4, QThread::currentThread()));
 }
 
-void TestSingleAppChannel::hostileCountClosesOnlyThatConnection_data()
-{
-    QTest::addColumn<QByteArray>("hostile");
-
-    QTest::newRow("negative count") << be32(0xffffffff);
-    QTest::newRow("count above the limit") << be32(quint32(MaxTextLength) + 1);
-    QTest::newRow("largest count") << be32(0x7fffffff);
-    QTest::newRow("text byte count disagrees") << be32(2) + be32(0x7ffffff0) + QByteArray(4, 'x');
-}
-
 void TestSingleAppChannel::hostileCountClosesOnlyThatConnection()
 {
-    QFETCH(QByteArray, hostile);
+    // Each hostile shape is in the decoding table; here one of them on a live listener thread.
     const QString id = QStringLiteral("app");
     DSingleApplication app(id, true);
     QSignalSpy spy(&app, &DSingleApplication::messageReceived);
@@ -293,7 +285,7 @@ void TestSingleAppChannel::hostileCountClosesOnlyThatConnection()
     QTRY_COMPARE(listenersOf(app).size(), 2);
 
     // Closed at once, not waited for.
-    bad->write(hostile);
+    bad->write(be32(0x7fffffff));
     QTRY_COMPARE(bad->state(), QAbstractSocket::UnconnectedState);
     QTRY_COMPARE(listenersOf(app).size(), 1);
 
@@ -308,8 +300,7 @@ void TestSingleAppChannel::floodOfSmallFrames_data()
     QTest::addColumn<QByteArray>("smallFrame");
     QTest::addColumn<int>("delivered");
 
-    constexpr int count = 100000;
-    QTest::newRow("empty messages") << frame(QStringLiteral("app:")) << count;
+    QTest::newRow("empty messages") << frame(QStringLiteral("app:")) << FloodFrames;
     QTest::newRow("zero count frames") << be32(0) + be32(0) << 0;
 }
 
@@ -317,7 +308,6 @@ void TestSingleAppChannel::floodOfSmallFrames()
 {
     QFETCH(QByteArray, smallFrame);
     QFETCH(int, delivered);
-    constexpr int count = 100000;
 
     const QString id = QStringLiteral("app");
     DSingleApplication app(id, true);
@@ -327,7 +317,7 @@ void TestSingleAppChannel::floodOfSmallFrames()
 
     // Some hundred kilobytes of frames at once: decoded one after another, not one call deeper
     // per frame.
-    client->write(smallFrame.repeated(count) + frame(QStringLiteral("app:end")));
+    client->write(smallFrame.repeated(FloodFrames) + frame(QStringLiteral("app:end")));
     QTRY_COMPARE_WITH_TIMEOUT(spy.size(), delivered + 1, 30000);
     QCOMPARE(spy.last().at(0).toString(), QStringLiteral("end"));
     QCOMPARE(spy.first().at(0).toString(), delivered ? QString() : QStringLiteral("end"));
@@ -367,7 +357,7 @@ void TestSingleAppChannel::destructionEndsListenerThreads()
         QVERIFY(listener.isNull());
     for (const auto &client : clients)
         QTRY_COMPARE(client->state(), QAbstractSocket::UnconnectedState);
-    QTRY_COMPARE(threadCount(), threadsBefore);
+    QTRY_VERIFY(threadCount() <= threadsBefore);
 }
 
 QTEST_GUILESS_MAIN(TestSingleAppChannel)
