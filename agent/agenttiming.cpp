@@ -4,17 +4,52 @@
 #include <cmath>
 
 namespace {
-double s_scale = 1.0;
+
+constexpr int realPauseStepMs = 1000;
+constexpr int realResultWaitMs = 15000;
+constexpr int realResultPollMs = 5000;
+constexpr int realTransferTimeoutMs = 60000;
+
+int s_pauseStepMs = realPauseStepMs;
+int s_resultWaitMs = realResultWaitMs;
+int s_resultPollMs = realResultPollMs;
+int s_transferTimeoutMs = realTransferTimeoutMs;
+
+int scaled(int ms, double scale)
+{
+    return std::max(1, static_cast<int>(std::lround(ms * scale)));
 }
+
+} // namespace
 
 void AgentTiming::setScale(double scale)
 {
-    s_scale = scale > 0.0 ? scale : 1.0;
+    if (!(scale > 0.0))
+        scale = 1.0;
+    s_pauseStepMs = scaled(realPauseStepMs, scale);
+    s_resultWaitMs = scaled(realResultWaitMs, scale);
+    s_resultPollMs = scaled(realResultPollMs, scale);
+    s_transferTimeoutMs = scaled(realTransferTimeoutMs, scale);
 }
 
-double AgentTiming::scale()
+void AgentTiming::setPauseStepMs(int ms)
 {
-    return s_scale;
+    s_pauseStepMs = std::max(1, ms);
+}
+
+void AgentTiming::setResultWaitMs(int ms)
+{
+    s_resultWaitMs = std::max(1, ms);
+}
+
+void AgentTiming::setResultPollMs(int ms)
+{
+    s_resultPollMs = std::max(1, ms);
+}
+
+void AgentTiming::setTransferTimeoutMs(int ms)
+{
+    s_transferTimeoutMs = std::max(1, ms);
 }
 
 int AgentTiming::retryPauseMs()
@@ -24,25 +59,20 @@ int AgentTiming::retryPauseMs()
 
 int AgentTiming::pauseStepMs()
 {
-    return scaled(1000);
+    return s_pauseStepMs;
 }
 
 int AgentTiming::resultWaitMs()
 {
-    return scaled(15000);
+    return s_resultWaitMs;
 }
 
 int AgentTiming::resultPollMs()
 {
-    return scaled(5000);
+    return s_resultPollMs;
 }
 
 int AgentTiming::transferTimeoutMs()
 {
-    return scaled(60000);
-}
-
-int AgentTiming::scaled(int ms)
-{
-    return std::max(1, static_cast<int>(std::lround(ms * s_scale)));
+    return s_transferTimeoutMs;
 }

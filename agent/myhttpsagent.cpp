@@ -356,8 +356,11 @@ void MyHttpsAgent::httpRequestFinished(QNetworkReply *replay)
 
     const QNetworkReply::NetworkError error = replay->error();
     if (error != QNetworkReply::NoError) {
+        // The network layer names the URL in its readable form, where an escaped blank of a
+        // secret is a blank again: swap in the masked encoded form before anything else.
+        const QUrl url = replay->url();
         QString message = replay->errorString();
-        message.replace(replay->url().toString(), maskSecrets(replay->url().toString()));
+        message.replace(url.toString(), maskSecrets(QString::fromLatin1(url.toEncoded())));
         qCDebug(lcAgent).noquote() << maskSecrets(message);
     }
 
