@@ -87,6 +87,8 @@ private Q_SLOTS:
 void TestPageSession::initTestCase()
 {
     AgentTiming::setScale(0.01);
+    // A held-back reply stays outstanding until the test's cancel or close ends the wait.
+    AgentTiming::setTransferTimeoutMs(60000);
 }
 
 void TestPageSession::cleanup()
