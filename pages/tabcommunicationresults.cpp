@@ -23,8 +23,7 @@ QString getHtmlString(const QString &text, const QString &colour)
 }
 
 TabCommunicationResults::TabCommunicationResults(QWidget *parent, int tabIndex)
-    : QWidget(parent)
-    , m_tabIndex(tabIndex)
+    : QWidget(parent), m_tabIndex(tabIndex)
 {
     nomoEnsureResources();
 

@@ -22,8 +22,8 @@ TabDeviceauthentication::TabDeviceauthentication(const QString &strMessage, QWid
     m_changePasswordCheck = new QCheckBox(tr("Change password"));
     m_changePasswordCheck->setObjectName(QStringLiteral("changePasswordCheck"));
 
-    m_buttonBox = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel,
-                                       Qt::Horizontal);
+    m_buttonBox =
+        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Horizontal);
     connect(m_buttonBox, &QDialogButtonBox::accepted, this, &TabDeviceauthentication::accept);
     connect(m_buttonBox, &QDialogButtonBox::rejected, this, &TabDeviceauthentication::reject);
 

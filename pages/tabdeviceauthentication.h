@@ -8,7 +8,8 @@ class QLabel;
 class QLineEdit;
 
 // Asks for the camera's Wi-Fi setup password. Built on the stack for one question, run with exec()
-// and read by the caller only when it returned Accepted; Cancel, Escape and the close button reject.
+// and read by the caller only when it returned Accepted; Cancel, Escape and the close button
+// reject.
 class TabDeviceauthentication : public QDialog
 {
     Q_OBJECT

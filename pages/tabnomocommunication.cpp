@@ -17,8 +17,7 @@
 Q_LOGGING_CATEGORY(lcPages, "lumetra.pages")
 
 TabNomoCommunication::TabNomoCommunication(QWidget *parent, int tabIndex)
-    : QWidget(parent)
-    , m_tabIndex(tabIndex)
+    : QWidget(parent), m_tabIndex(tabIndex)
 {
     nomoEnsureResources();
 

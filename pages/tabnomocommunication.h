@@ -62,9 +62,9 @@ public Q_SLOTS:
     void OnHttpsAgentCommunicationResultsForm(enmComResult com_results, QPixmap &bkg);
     void OnHttpsAgentChangePasswordForm(const QString &strPassword, QString &strNewPassword,
                                         bool &bCancel);
-    void OnHttpsAgentWifiCredentialsForm(const QList<WIFINetworkEntry> &wifiList,
-                                         QString &strSSID, QString &strPassword,
-                                         QString &strSecurityType, bool &bCancel);
+    void OnHttpsAgentWifiCredentialsForm(const QList<WIFINetworkEntry> &wifiList, QString &strSSID,
+                                         QString &strPassword, QString &strSecurityType,
+                                         bool &bCancel);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

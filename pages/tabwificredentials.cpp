@@ -14,8 +14,8 @@
 namespace {
 
 // The key types the camera understands, in the order of the list (index = position).
-const char *const keyTypes[] = {"WPA-AES", "WPA-TKIP", "WPA2-AES", "WPA2-TKIP", "WEP",
-                                "No Authentication"};
+const char *const keyTypes[] = {"WPA-AES",   "WPA-TKIP", "WPA2-AES",
+                                "WPA2-TKIP", "WEP",      "No Authentication"};
 constexpr int keyTypeWpaAes = 0;
 constexpr int keyTypeWpaTkip = 1;
 constexpr int keyTypeWpa2Aes = 2;
@@ -27,8 +27,7 @@ constexpr int keyTypeOpen = 5;
 
 TabWifiCredentials::TabWifiCredentials(QWidget *parent, const QList<WIFINetworkEntry> &wifiList,
                                        MyHttpsAgent *agent)
-    : QDialog(parent, Qt::WindowCloseButtonHint)
-    , m_agent(agent)
+    : QDialog(parent, Qt::WindowCloseButtonHint), m_agent(agent)
 {
     auto *layout = new QFormLayout;
     layout->addRow(new QLabel(
@@ -163,10 +162,9 @@ void TabWifiCredentials::accept()
     }
 
     if (!m_securityType.contains(QLatin1String("No Authentication")) && m_password.isEmpty()) {
-        QMessageBox::critical(this, title,
-                              tr("Wireless Network key cannot be empty for  %1  .")
-                                  .arg(m_securityType),
-                              QMessageBox::Ok);
+        QMessageBox::critical(
+            this, title, tr("Wireless Network key cannot be empty for  %1  .").arg(m_securityType),
+            QMessageBox::Ok);
         return;
     }
 

@@ -11,6 +11,7 @@
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <cstdio>
 #include <unistd.h>
@@ -42,8 +43,9 @@ int main(int argc, char **argv)
             input.setEnabled(false);
             return;
         }
-        if (QByteArray(buffer, int(n)).contains("close"))
-            window.close();
+        // As the window manager's close button does it: through the window, not the widget.
+        if (QByteArray(buffer, int(n)).contains("close") && window.windowHandle())
+            window.windowHandle()->close();
     });
 
     QTimer::singleShot(0, page, [page, address] {

@@ -31,8 +31,8 @@ inline ModalDialogHandler::Action answerBox(QList<BoxSeen> *seen)
     return [seen](QWidget *w) {
         BoxSeen s;
         if (QMessageBox *box = ModalDialogHandler::messageBox(w)) {
-            s = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-                 box->parentWidget(), true};
+            s = {box->windowTitle(),     box->text(),         box->icon(),
+                 box->standardButtons(), box->parentWidget(), true};
             ModalDialogHandler::clickButton(w, QMessageBox::Ok);
         } else {
             s.title = w->windowTitle();
@@ -92,8 +92,7 @@ class LinkRecorder : public QObject
     Q_OBJECT
 
 public:
-    explicit LinkRecorder(const QString &scheme = QStringLiteral("https"))
-        : m_scheme(scheme)
+    explicit LinkRecorder(const QString &scheme = QStringLiteral("https")) : m_scheme(scheme)
     {
         QDesktopServices::setUrlHandler(m_scheme, this, "openUrl");
     }

@@ -103,7 +103,6 @@ void TestCommunicationPage::pageLayout()
     QCOMPARE(cancel->minimumWidth(), 100);
     QVERIFY(cancel->isDefault());
 
-    QCOMPARE(page.result(), page.result()); // readable before any session
     QVERIFY(page.backgroundImage().isNull());
     QVERIFY(page.host().isNull());
     QVERIFY(!page.agent());
@@ -113,12 +112,18 @@ void TestCommunicationPage::hostIsTheTextBeforeTheFirstColon_data()
 {
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("host");
-    QTest::newRow("address alone") << "192.168.0.20" << "192.168.0.20";
-    QTest::newRow("address with port") << "192.168.0.20:443" << "192.168.0.20";
-    QTest::newRow("host name with port") << "nomo-cam.local:80" << "nomo-cam.local";
-    QTest::newRow("several colons") << "nomo:80:90" << "nomo";
-    QTest::newRow("leading colon gives empty host") << ":443" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("address alone") << "192.168.0.20"
+                                   << "192.168.0.20";
+    QTest::newRow("address with port") << "192.168.0.20:443"
+                                       << "192.168.0.20";
+    QTest::newRow("host name with port") << "nomo-cam.local:80"
+                                         << "nomo-cam.local";
+    QTest::newRow("several colons") << "nomo:80:90"
+                                    << "nomo";
+    QTest::newRow("leading colon gives empty host") << ":443"
+                                                    << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestCommunicationPage::hostIsTheTextBeforeTheFirstColon()
@@ -152,33 +157,44 @@ void TestCommunicationPage::formSlotsWriteOnlyTheirAnswers_data()
 
     const QString u = QStringLiteral("untouched");
     QTest::newRow("password ok with change ticked")
-        << "password" << "OK" << QStringList{"pw 1", "tick"} << QStringList{"pw 1", u, u} << true
-        << false;
+        << "password"
+        << "OK" << QStringList{"pw 1", "tick"} << QStringList{"pw 1", u, u} << true << false;
     QTest::newRow("password ok with empty field")
-        << "password" << "OK" << QStringList{"", ""} << QStringList{"", u, u} << false << false;
-    QTest::newRow("password cancel") << "password" << "Cancel" << QStringList{"pw", "tick"}
-                                     << QStringList{u, u, u} << true << true;
-    QTest::newRow("password close button") << "password" << "close" << QStringList{"pw", ""}
-                                           << QStringList{u, u, u} << true << true;
-    QTest::newRow("password escape") << "password" << "escape" << QStringList{"pw", ""}
-                                     << QStringList{u, u, u} << true << true;
+        << "password"
+        << "OK" << QStringList{"", ""} << QStringList{"", u, u} << false << false;
+    QTest::newRow("password cancel")
+        << "password"
+        << "Cancel" << QStringList{"pw", "tick"} << QStringList{u, u, u} << true << true;
+    QTest::newRow("password close button")
+        << "password"
+        << "close" << QStringList{"pw", ""} << QStringList{u, u, u} << true << true;
+    QTest::newRow("password escape")
+        << "password"
+        << "escape" << QStringList{"pw", ""} << QStringList{u, u, u} << true << true;
 
-    QTest::newRow("change ok") << "change" << "OK" << QStringList{"abcd", "abcd"}
-                               << QStringList{"abcd", u, u} << false << false;
-    QTest::newRow("change skip") << "change" << "Skip" << QStringList{"abcd", "abcd"}
-                                 << QStringList{u, u, u} << false << true;
-    QTest::newRow("change close button") << "change" << "close" << QStringList{"abcd", "abcd"}
-                                         << QStringList{u, u, u} << false << true;
+    QTest::newRow("change ok") << "change"
+                               << "OK" << QStringList{"abcd", "abcd"} << QStringList{"abcd", u, u}
+                               << false << false;
+    QTest::newRow("change skip") << "change"
+                                 << "Skip" << QStringList{"abcd", "abcd"} << QStringList{u, u, u}
+                                 << false << true;
+    QTest::newRow("change close button")
+        << "change"
+        << "close" << QStringList{"abcd", "abcd"} << QStringList{u, u, u} << false << true;
 
-    QTest::newRow("wifi ok") << "wifi" << "Ok" << QStringList{"Home", "secret"}
+    QTest::newRow("wifi ok") << "wifi"
+                             << "Ok" << QStringList{"Home", "secret"}
                              << QStringList{"Home", "secret", "WPA2-AES"} << false << false;
     QTest::newRow("wifi ok hands on the hex form of an ascii WEP key")
-        << "wifi" << "Ok" << QStringList{"Old", "abcde"}
-        << QStringList{"Old", "6162636465", "WEP"} << false << false;
-    QTest::newRow("wifi cancel") << "wifi" << "Cancel" << QStringList{"Home", "secret"}
+        << "wifi"
+        << "Ok" << QStringList{"Old", "abcde"} << QStringList{"Old", "6162636465", "WEP"} << false
+        << false;
+    QTest::newRow("wifi cancel") << "wifi"
+                                 << "Cancel" << QStringList{"Home", "secret"}
                                  << QStringList{u, u, u} << false << true;
-    QTest::newRow("wifi close button") << "wifi" << "close" << QStringList{"Home", "secret"}
-                                       << QStringList{u, u, u} << false << true;
+    QTest::newRow("wifi close button")
+        << "wifi"
+        << "close" << QStringList{"Home", "secret"} << QStringList{u, u, u} << false << true;
 }
 
 void TestCommunicationPage::formSlotsWriteOnlyTheirAnswers()
@@ -219,8 +235,8 @@ void TestCommunicationPage::formSlotsWriteOnlyTheirAnswers()
     });
 
     FormAnswers a;
-    a.flag = !flag;         // must be written exactly when the password dialog is accepted
-    a.cancel = !cancelled;  // must be written only on a cancel, and then true
+    a.flag = !flag;        // must be written exactly when the password dialog is accepted
+    a.cancel = !cancelled; // must be written only on a cancel, and then true
     if (form == QLatin1String("password")) {
         a.flag = true; // not written on a cancel; on OK it becomes the box's state
         page.OnHttpsAgentDeviceAuthenticationForm(QStringLiteral("Enter the Lumetra - Wi-Fi setup "

@@ -44,7 +44,8 @@ void TestDialogLayout::nothingClippedInDefaultSize_data()
         {"change password, new", [] { return new TabChangePassword(nullptr, QString()); }},
         {"change password, with old",
          [] { return new TabChangePassword(nullptr, QStringLiteral("Nomo-1234")); }},
-        {"wifi, networks", [networks] { return new TabWifiCredentials(nullptr, networks, nullptr); }},
+        {"wifi, networks",
+         [networks] { return new TabWifiCredentials(nullptr, networks, nullptr); }},
         {"wifi, WEP first",
          [networks] {
              return new TabWifiCredentials(nullptr, {networks[1], networks[0]}, nullptr);

@@ -87,6 +87,8 @@ private Q_SLOTS:
 void TestPageSession::initTestCase()
 {
     AgentTiming::setScale(0.01);
+    // A held-back reply stays outstanding until the test's cancel or close ends the wait.
+    AgentTiming::setTransferTimeoutMs(60000);
 }
 
 void TestPageSession::cleanup()
@@ -173,13 +175,11 @@ void TestPageSession::wholeSessionWithRefusalChangeAndWifi()
     QVERIFY(!sid.isEmpty());
     const QString q = QStringLiteral("?SessionId=") + sid;
     QCOMPARE(targetsOf(camera.requests()),
-             (QStringList{"/WifiConfig/setupVerify",
-                          "/WifiConfig/setupVerify",
+             (QStringList{"/WifiConfig/setupVerify", "/WifiConfig/setupVerify",
                           "/WifiConfig/setupGetLogin?Pass=wrong",
                           "/WifiConfig/setupGetLogin?Pass=Nomo-1234",
                           "/WifiConfig/setupSetPwd" + q + "?Pass=Fresh%205678",
-                          "/WifiConfig/setupGetVersion" + q,
-                          "/WifiConfig/setupGetWIFIScan" + q,
+                          "/WifiConfig/setupGetVersion" + q, "/WifiConfig/setupGetWIFIScan" + q,
                           "/WifiConfig/setupSetSSID" + q +
                               "?ssid=HomeNet?netpass=wifi%20key%201?securitytype=WPA2-CCMP",
                           "/WifiConfig/setupGetResults" + q}));
@@ -206,31 +206,37 @@ void TestPageSession::sessionEndsCancelled_data()
     QTest::addColumn<QStringList>("commands");
 
     QTest::newRow("password dialog cancelled")
-        << "password" << "" << 0 << QStringList{"Cancel"} << ""
-        << QStringList{"setupVerify", "setupVerify"};
+        << "password"
+        << "" << 0 << QStringList{"Cancel"} << "" << QStringList{"setupVerify", "setupVerify"};
     QTest::newRow("password dialog closed with its close button")
-        << "password" << "" << 0 << QStringList{"close"} << ""
-        << QStringList{"setupVerify", "setupVerify"};
+        << "password"
+        << "" << 0 << QStringList{"close"} << "" << QStringList{"setupVerify", "setupVerify"};
     QTest::newRow("change skipped, Wi-Fi dialog cancelled")
-        << "no-password" << "" << 0 << QStringList{"Skip", "Cancel"} << ""
+        << "no-password"
+        << "" << 0 << QStringList{"Skip", "Cancel"} << ""
         << QStringList{"setupVerify", "setupVerify", "setupGetVersion", "setupGetWIFIScan"};
     QTest::newRow("Wi-Fi dialog closed with its close button")
-        << "no-password" << "" << 0 << QStringList{"Skip", "close"} << ""
+        << "no-password"
+        << "" << 0 << QStringList{"Skip", "close"} << ""
         << QStringList{"setupVerify", "setupVerify", "setupGetVersion", "setupGetWIFIScan"};
     QTest::newRow("Cancel button while a request waits")
-        << "no-password" << "setupGetVersion" << 1 << QStringList{"Skip"} << "cancel"
+        << "no-password"
+        << "setupGetVersion" << 1 << QStringList{"Skip"} << "cancel"
         << QStringList{"setupVerify", "setupVerify", "setupGetVersion"};
     QTest::newRow("window closed while a request waits")
-        << "password" << "setupVerify" << 2 << QStringList{} << "close"
+        << "password"
+        << "setupVerify" << 2 << QStringList{} << "close"
         << QStringList{"setupVerify", "setupVerify"};
     QTest::newRow("window closed while the port check waits")
-        << "password" << "setupVerify" << 1 << QStringList{} << "close"
-        << QStringList{"setupVerify"};
+        << "password"
+        << "setupVerify" << 1 << QStringList{} << "close" << QStringList{"setupVerify"};
     QTest::newRow("window closed while a dialog is open")
-        << "password" << "" << 0 << QStringList{"close window"} << ""
+        << "password"
+        << "" << 0 << QStringList{"close window"} << ""
         << QStringList{"setupVerify", "setupVerify"};
     QTest::newRow("window closed while the Wi-Fi dialog is open")
-        << "no-password" << "" << 0 << QStringList{"Skip", "close window"} << ""
+        << "no-password"
+        << "" << 0 << QStringList{"Skip", "close window"} << ""
         << QStringList{"setupVerify", "setupVerify", "setupGetVersion", "setupGetWIFIScan"};
 }
 
@@ -259,9 +265,8 @@ void TestPageSession::sessionEndsCancelled()
             return;
         sinceTrigger.start();
         if (trigger == QLatin1String("cancel")) {
-            QMetaObject::invokeMethod(
-                buttonWithText(host.page, QStringLiteral("Cancel")), &QAbstractButton::click,
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(buttonWithText(host.page, QStringLiteral("Cancel")),
+                                      &QAbstractButton::click, Qt::QueuedConnection);
         } else {
             QMetaObject::invokeMethod(&host.window, &QWidget::close, Qt::QueuedConnection);
         }
@@ -286,7 +291,8 @@ void TestPageSession::sessionEndsCancelled()
     QVERIFY(!watchdog.fired());
     QCOMPARE(modal.handled(), answers.size());
     if (sinceTrigger.isValid()) // the held-back reply is a minute away; the cancel is at once
-        QVERIFY2(sinceTrigger.elapsed() < 5000, qPrintable(QString::number(sinceTrigger.elapsed())));
+        QVERIFY2(sinceTrigger.elapsed() < 5000,
+                 qPrintable(QString::number(sinceTrigger.elapsed())));
     QCOMPARE(moves.count(), 1);
     QCOMPARE(host.page->result(), ComResultCancelled);
     QCOMPARE(commandsOf(camera.requests()), commands);
@@ -304,6 +310,7 @@ void TestPageSession::secondSessionStartsAfresh()
     ModalDialogHandler modal;
     ModalWatchdog watchdog(30000);
     QList<QPointer<MyHttpsAgent>> agents;
+    int agentsSeenAlive = 0;
     bool firstCurrentPasswordEmpty = false;
     for (int session = 0; session < 2; ++session) {
         modal.expect([&](QWidget *w) {
@@ -313,6 +320,7 @@ void TestPageSession::secondSessionStartsAfresh()
         });
         modal.expect([&](QWidget *w) {
             agents << host.page->agent();
+            agentsSeenAlive += agents.last() ? 1 : 0;
             clickLater(buttonWithText(w, QStringLiteral("Cancel")));
         });
     }
@@ -330,9 +338,9 @@ void TestPageSession::secondSessionStartsAfresh()
     QVERIFY(!progressAtFirstRequest.isEmpty());
     QCOMPARE(progressAtFirstRequest.first(), 0);
 
-    // A fresh agent per session, each released after its session.
+    // Each session had its agent while it ran, and each is released after its session.
     QCOMPARE(agents.size(), 2);
-    QVERIFY(agents[0] != agents[1] || agents[0].isNull());
+    QCOMPARE(agentsSeenAlive, 2);
     QTRY_VERIFY(agents[0].isNull() && agents[1].isNull());
     host.window.hide();
 }
@@ -341,7 +349,7 @@ void TestPageSession::closingTheWindowEndsTheProcess_data()
 {
     QTest::addColumn<int>("fault");
     QTest::addColumn<QString>("when"); // "received" or "finished" of the faulty request
-    QTest::addColumn<int>("delayMs"); // after that, before the window is closed
+    QTest::addColumn<int>("delayMs");  // after that, before the window is closed
 
     // The agent waits for a reply that is a minute away.
     QTest::newRow("waiting for a reply") << int(CameraFault::SlowReply) << "received" << 0;
@@ -375,8 +383,7 @@ void TestPageSession::closingTheWindowEndsTheProcess()
         tool.write("close\n");
     };
     auto onRequest = [&](const CameraRequest &r) {
-        if (r.command == QLatin1String("setupVerify") && r.tryNumber == 1 &&
-            !sinceClose.isValid())
+        if (r.command == QLatin1String("setupVerify") && r.tryNumber == 1 && !sinceClose.isValid())
             QTimer::singleShot(delayMs, this, closeWindow);
     };
     if (when == QLatin1String("received"))

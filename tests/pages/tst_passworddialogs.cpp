@@ -204,14 +204,13 @@ void TestPasswordDialogs::changeDialogRows_data()
         << QStringList{create, QStringLiteral("New Password :"),
                        QStringLiteral("Confirm New Password :"), important,
                        QStringLiteral("[buttons]")};
-    QTest::newRow("password just entered")
-        << QStringLiteral("old secret")
-        << QStringList{create,
-                       QStringLiteral("Old Password :"),
-                       QStringLiteral("New Password :"),
-                       QStringLiteral("Confirm New Password :"),
-                       important,
-                       QStringLiteral("[buttons]")};
+    QTest::newRow("password just entered") << QStringLiteral("old secret")
+                                           << QStringList{create,
+                                                          QStringLiteral("Old Password :"),
+                                                          QStringLiteral("New Password :"),
+                                                          QStringLiteral("Confirm New Password :"),
+                                                          important,
+                                                          QStringLiteral("[buttons]")};
 }
 
 void TestPasswordDialogs::changeDialogRows()
@@ -256,16 +255,32 @@ void TestPasswordDialogs::changeDialogValidation_data()
     QTest::addColumn<QString>("ending");  // after a refusal, or instead of OK
 
     const QString tooShort = QStringLiteral("Pasword must be at least 4 letters ");
-    const QString mismatch = QStringLiteral("New Password and Confirmation Password do not match. ");
-    QTest::newRow("three characters although matching") << "abc" << "abc" << tooShort << "Skip";
-    QTest::newRow("both empty gives the length message") << "" << "" << tooShort << "Skip";
-    QTest::newRow("short but confirmation differs") << "ab" << "xyz" << tooShort << "close";
-    QTest::newRow("differs only in case") << "abcd" << "ABCD" << mismatch << "Skip";
-    QTest::newRow("leading blank is not trimmed") << " abcd" << "abcd" << mismatch << "escape";
-    QTest::newRow("confirmation shorter") << "abcdef" << "abc" << mismatch << "Skip";
-    QTest::newRow("exactly four matching") << "abcd" << "abcd" << "" << "";
-    QTest::newRow("blanks count towards the length") << "    " << "    " << "" << "";
-    QTest::newRow("skip with text reports nothing") << "abcdef" << "abcdef" << "" << "Skip";
+    const QString mismatch =
+        QStringLiteral("New Password and Confirmation Password do not match. ");
+    QTest::newRow("three characters although matching") << "abc"
+                                                        << "abc" << tooShort << "Skip";
+    QTest::newRow("both empty gives the length message") << ""
+                                                         << "" << tooShort << "Skip";
+    QTest::newRow("short but confirmation differs") << "ab"
+                                                    << "xyz" << tooShort << "close";
+    QTest::newRow("differs only in case") << "abcd"
+                                          << "ABCD" << mismatch << "Skip";
+    QTest::newRow("leading blank is not trimmed") << " abcd"
+                                                  << "abcd" << mismatch << "escape";
+    QTest::newRow("confirmation shorter") << "abcdef"
+                                          << "abc" << mismatch << "Skip";
+    QTest::newRow("exactly four matching") << "abcd"
+                                           << "abcd"
+                                           << ""
+                                           << "";
+    QTest::newRow("blanks count towards the length") << "    "
+                                                     << "    "
+                                                     << ""
+                                                     << "";
+    QTest::newRow("skip with text reports nothing") << "abcdef"
+                                                    << "abcdef"
+                                                    << ""
+                                                    << "Skip";
 }
 
 void TestPasswordDialogs::changeDialogValidation()

@@ -27,8 +27,8 @@ PageParts partsOf(TabCommunicationResults &page)
     p.background = page.findChild<QLabel *>(QStringLiteral("backgroundLabel"));
     p.text = page.findChild<QLabel *>(QStringLiteral("textLabel"));
     p.exitButton = qobject_cast<QPushButton *>(buttonWithText(&page, QStringLiteral("Exit")));
-    p.returnButton = qobject_cast<QPushButton *>(
-        buttonWithText(&page, QStringLiteral("Return to Wi-Fi Setup")));
+    p.returnButton =
+        qobject_cast<QPushButton *>(buttonWithText(&page, QStringLiteral("Return to Wi-Fi Setup")));
     return p;
 }
 
@@ -78,11 +78,15 @@ void TestResultsPage::htmlTemplateIsVerbatim_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("colour");
     QTest::addColumn<QString>("html");
-    QTest::newRow("plain") << "Hello" << "black"
+    QTest::newRow("plain") << "Hello"
+                           << "black"
                            << "<html ><font  Color=\"black\"><body>Hello</body></html>";
-    QTest::newRow("empty text") << "" << "red" << "<html ><font  Color=\"red\"><body></body></html>";
+    QTest::newRow("empty text") << ""
+                                << "red"
+                                << "<html ><font  Color=\"red\"><body></body></html>";
     QTest::newRow("percent signs in text stay")
-        << "100% %1 done" << "#EA7E1D"
+        << "100% %1 done"
+        << "#EA7E1D"
         << "<html ><font  Color=\"#EA7E1D\"><body>100% %1 done</body></html>";
 }
 

@@ -107,9 +107,8 @@ void TestWifiCredentials::buildsAsSpecified()
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Lumetra - Wi-Fi Setup Tool"));
     QCOMPARE(dialog.windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
     QVERIFY(dialog.windowFlags() & Qt::WindowCloseButtonHint);
-    QVERIFY(!(dialog.windowFlags() &
-              (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
-               Qt::WindowContextHelpButtonHint)));
+    QVERIFY(!(dialog.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                                      Qt::WindowContextHelpButtonHint)));
 
     auto *form = qobject_cast<QFormLayout *>(dialog.layout());
     QVERIFY(form);
@@ -119,10 +118,11 @@ void TestWifiCredentials::buildsAsSpecified()
         auto *label = item ? qobject_cast<QLabel *>(item->widget()) : nullptr;
         return label ? label->text() : QString();
     };
-    QCOMPARE(labelAt(0, QFormLayout::SpanningRole),
-             QStringLiteral("<html><body>Please select the wireless network from the dropdown "
-                            "list and enter the Network Key and Key Type. <br/>If you don't see "
-                            "the network name in the list, you can type it in.<br/></body></html>"));
+    QCOMPARE(
+        labelAt(0, QFormLayout::SpanningRole),
+        QStringLiteral("<html><body>Please select the wireless network from the dropdown "
+                       "list and enter the Network Key and Key Type. <br/>If you don't see "
+                       "the network name in the list, you can type it in.<br/></body></html>"));
     QCOMPARE(labelAt(1, QFormLayout::LabelRole), QStringLiteral("Wireless Network Name (SSID):"));
     QCOMPARE(form->itemAt(1, QFormLayout::FieldRole)->widget(), p.ssid);
     QCOMPARE(labelAt(2, QFormLayout::LabelRole),
@@ -131,7 +131,8 @@ void TestWifiCredentials::buildsAsSpecified()
     QCOMPARE(labelAt(3, QFormLayout::LabelRole), QStringLiteral("Wireless Network Key Type :"));
     QCOMPARE(form->itemAt(3, QFormLayout::FieldRole)->widget(), p.keyType);
     QCOMPARE(form->itemAt(4, QFormLayout::SpanningRole)->widget(), p.hex);
-    auto *box = qobject_cast<QDialogButtonBox *>(form->itemAt(5, QFormLayout::SpanningRole)->widget());
+    auto *box =
+        qobject_cast<QDialogButtonBox *>(form->itemAt(5, QFormLayout::SpanningRole)->widget());
     QVERIFY(box);
 
     // Networks in the camera's order, duplicates kept, the security type as item data.
@@ -185,8 +186,8 @@ void TestWifiCredentials::keyTypePresetFromFirstNetwork_data()
     QTest::newRow("WPA/WPA2 mixed counts as WPA2") << first("WPA/WPA2") << "WPA2-AES" << 2 << false;
     QTest::newRow("WEP shows the unticked box") << first("WEP") << "WEP" << 4 << true;
     QTest::newRow("WEP beside WPA counts as WPA") << first("WPA WEP") << "WPA-AES" << 0 << false;
-    QTest::newRow("No Authentication") << first("No Authentication") << "No Authentication" << 5
-                                       << false;
+    QTest::newRow("No Authentication")
+        << first("No Authentication") << "No Authentication" << 5 << false;
     QTest::newRow("empty type leaves the field empty") << first("") << "" << 0 << false;
     QTest::newRow("unknown type is shown as is") << first("OPEN") << "OPEN" << 0 << false;
     QTest::newRow("lower case is not recognised") << first("wpa2-psk") << "wpa2-psk" << 0 << false;
@@ -231,16 +232,18 @@ void TestWifiCredentials::choicesWhileShowing_data()
                                {QStringLiteral("Old2"), QStringLiteral("WEP")}};
     const Networks wepFirst = {{QStringLiteral("Old"), QStringLiteral("WEP")},
                                {QStringLiteral("Old2"), QStringLiteral("WEP")}};
-    QTest::newRow("choosing WEP ticks the box") << wpaFirst << "t4" << "WEP" << true << true;
-    QTest::newRow("another type hides it") << wpaFirst << "t4 t2" << "WPA2-AES" << false << true;
-    QTest::newRow("WEP network while type was not WEP")
-        << wpaFirst << "n1" << "WEP" << true << true;
-    QTest::newRow("WEP network while type already WEP keeps the tick")
-        << wepFirst << "n1" << "WEP" << true << false;
-    QTest::newRow("untick, WPA network, WEP network again")
-        << wpaFirst << "n1 u n0 n2" << "WEP" << true << true;
-    QTest::newRow("untick, other WEP network keeps it unticked")
-        << wpaFirst << "n1 u n2" << "WEP" << true << false;
+    QTest::newRow("choosing WEP ticks the box") << wpaFirst << "t4"
+                                                << "WEP" << true << true;
+    QTest::newRow("another type hides it") << wpaFirst << "t4 t2"
+                                           << "WPA2-AES" << false << true;
+    QTest::newRow("WEP network while type was not WEP") << wpaFirst << "n1"
+                                                        << "WEP" << true << true;
+    QTest::newRow("WEP network while type already WEP keeps the tick") << wepFirst << "n1"
+                                                                       << "WEP" << true << false;
+    QTest::newRow("untick, WPA network, WEP network again") << wpaFirst << "n1 u n0 n2"
+                                                            << "WEP" << true << true;
+    QTest::newRow("untick, other WEP network keeps it unticked") << wpaFirst << "n1 u n2"
+                                                                 << "WEP" << true << false;
 }
 
 void TestWifiCredentials::choicesWhileShowing()
@@ -309,8 +312,8 @@ void TestWifiCredentials::validation_data()
     QTest::addColumn<QString>("ssid");
     QTest::addColumn<QString>("keyType"); // one of the list's items is chosen, others are typed
     QTest::addColumn<QString>("key");
-    QTest::addColumn<bool>("hexTicked"); // only where the box shows
-    QTest::addColumn<QString>("message"); // empty: accepted
+    QTest::addColumn<bool>("hexTicked");   // only where the box shows
+    QTest::addColumn<QString>("message");  // empty: accepted
     QTest::addColumn<QString>("password"); // what the caller receives when accepted
 
     const QString selectType = QStringLiteral("Please Select Your Wireless Network Key Type.");
@@ -325,56 +328,97 @@ void TestWifiCredentials::validation_data()
     };
 
     // Key type first: nothing else is looked at before it.
-    QTest::newRow("typed unknown type, all else empty") << "" << "Foo" << "" << false << selectType
-                                                        << "";
-    QTest::newRow("empty type") << "Home" << "" << "secret" << false << selectType << "";
-    QTest::newRow("lower-case type") << "Home" << "wpa2-aes" << "secret" << false << selectType
-                                     << "";
+    QTest::newRow("typed unknown type, all else empty") << ""
+                                                        << "Foo"
+                                                        << "" << false << selectType << "";
+    QTest::newRow("empty type") << "Home"
+                                << ""
+                                << "secret" << false << selectType << "";
+    QTest::newRow("lower-case type") << "Home"
+                                     << "wpa2-aes"
+                                     << "secret" << false << selectType << "";
     // Then the empty key, before the SSID.
-    QTest::newRow("empty key, empty ssid") << "" << "WPA2-AES" << "" << false
-                                           << emptyKey("WPA2-AES") << "";
+    QTest::newRow("empty key, empty ssid") << ""
+                                           << "WPA2-AES"
+                                           << "" << false << emptyKey("WPA2-AES") << "";
     QTest::newRow("typed type with more text passes the type check")
-        << "Home" << "WPA2-AES Personal" << "" << false << emptyKey("WPA2-AES Personal") << "";
-    QTest::newRow("empty WEP key") << "Home" << "WEP" << "" << false << emptyKey("WEP") << "";
+        << "Home"
+        << "WPA2-AES Personal"
+        << "" << false << emptyKey("WPA2-AES Personal") << "";
+    QTest::newRow("empty WEP key") << "Home"
+                                   << "WEP"
+                                   << "" << false << emptyKey("WEP") << "";
     // WEP lengths, before the SSID.
-    QTest::newRow("ascii WEP of 4, empty ssid") << "" << "WEP" << "abcd" << false << ascii << "";
-    QTest::newRow("ascii WEP of 10") << "Home" << "WEP" << "abcdefghij" << false << ascii << "";
-    QTest::newRow("hex WEP of 12, empty ssid") << "" << "WEP" << "0123456789ab" << true << hex
-                                               << "";
-    QTest::newRow("hex WEP of 5") << "Home" << "WEP" << "abcde" << true << hex << "";
-    QTest::newRow("hex WEP of 13") << "Home" << "WEP" << "0123456789abc" << true << hex << "";
+    QTest::newRow("ascii WEP of 4, empty ssid") << ""
+                                                << "WEP"
+                                                << "abcd" << false << ascii << "";
+    QTest::newRow("ascii WEP of 10") << "Home"
+                                     << "WEP"
+                                     << "abcdefghij" << false << ascii << "";
+    QTest::newRow("hex WEP of 12, empty ssid") << ""
+                                               << "WEP"
+                                               << "0123456789ab" << true << hex << "";
+    QTest::newRow("hex WEP of 5") << "Home"
+                                  << "WEP"
+                                  << "abcde" << true << hex << "";
+    QTest::newRow("hex WEP of 13") << "Home"
+                                   << "WEP"
+                                   << "0123456789abc" << true << hex << "";
     // Then the SSID.
-    QTest::newRow("empty ssid after the key checks") << "" << "WPA2-TKIP" << "secret" << false
-                                                     << emptySsid << "";
-    QTest::newRow("empty ssid with a good WEP key") << "" << "WEP" << "abcde" << false
-                                                    << emptySsid << "";
-    QTest::newRow("empty ssid, open network") << "" << "No Authentication" << "" << false
-                                              << emptySsid << "";
+    QTest::newRow("empty ssid after the key checks") << ""
+                                                     << "WPA2-TKIP"
+                                                     << "secret" << false << emptySsid << "";
+    QTest::newRow("empty ssid with a good WEP key") << ""
+                                                    << "WEP"
+                                                    << "abcde" << false << emptySsid << "";
+    QTest::newRow("empty ssid, open network") << ""
+                                              << "No Authentication"
+                                              << "" << false << emptySsid << "";
     // Accepted.
-    QTest::newRow("ascii WEP of 5 becomes hex") << "Home" << "WEP" << "abcde" << false << ""
+    QTest::newRow("ascii WEP of 5 becomes hex") << "Home"
+                                                << "WEP"
+                                                << "abcde" << false << ""
                                                 << "6162636465";
-    QTest::newRow("ascii WEP of 13 in lower-case hex")
-        << "Home" << "WEP" << "ABCDEFGHIJKLM" << false << "" << "4142434445464748494a4b4c4d";
+    QTest::newRow("ascii WEP of 13 in lower-case hex") << "Home"
+                                                       << "WEP"
+                                                       << "ABCDEFGHIJKLM" << false << ""
+                                                       << "4142434445464748494a4b4c4d";
     QTest::newRow("ascii WEP outside Latin-1 becomes ?")
-        << "Home" << "WEP" << QStringLiteral("\u00e9\u20acabc") << false << ""
+        << "Home"
+        << "WEP" << QStringLiteral("\u00e9\u20acabc") << false << ""
         << "e93f616263";
-    QTest::newRow("hex WEP of 10 kept, letters beyond f too")
-        << "Home" << "WEP" << "abcdefghij" << true << "" << "abcdefghij";
-    QTest::newRow("hex WEP of 26 kept")
-        << "Home" << "WEP" << "0123456789ABCDEF0123456789" << true << ""
-        << "0123456789ABCDEF0123456789";
-    QTest::newRow("open network with empty key") << "Cafe" << "No Authentication" << "" << false
-                                                 << "" << "";
-    QTest::newRow("open network key passed as typed")
-        << "Cafe" << "No Authentication" << "typed anyway" << false << "" << "typed anyway";
-    QTest::newRow("WPA key of one character") << "Home" << "WPA-TKIP" << "a" << false << ""
+    QTest::newRow("hex WEP of 10 kept, letters beyond f too") << "Home"
+                                                              << "WEP"
+                                                              << "abcdefghij" << true << ""
+                                                              << "abcdefghij";
+    QTest::newRow("hex WEP of 26 kept") << "Home"
+                                        << "WEP"
+                                        << "0123456789ABCDEF0123456789" << true << ""
+                                        << "0123456789ABCDEF0123456789";
+    QTest::newRow("open network with empty key") << "Cafe"
+                                                 << "No Authentication"
+                                                 << "" << false << ""
+                                                 << "";
+    QTest::newRow("open network key passed as typed") << "Cafe"
+                                                      << "No Authentication"
+                                                      << "typed anyway" << false << ""
+                                                      << "typed anyway";
+    QTest::newRow("WPA key of one character") << "Home"
+                                              << "WPA-TKIP"
+                                              << "a" << false << ""
                                               << "a";
-    QTest::newRow("typed type holding a known name") << "Home" << "my WPA2-AES net" << "k"
-                                                     << false << "" << "k";
-    QTest::newRow("line feeds removed from the key")
-        << "Home" << "WPA2-AES" << "se\ncr\net" << false << "" << "secret";
-    QTest::newRow("line feeds removed before the WEP length check")
-        << "Home" << "WEP" << "ab\ncde" << false << "" << "6162636465";
+    QTest::newRow("typed type holding a known name") << "Home"
+                                                     << "my WPA2-AES net"
+                                                     << "k" << false << ""
+                                                     << "k";
+    QTest::newRow("line feeds removed from the key") << "Home"
+                                                     << "WPA2-AES"
+                                                     << "se\ncr\net" << false << ""
+                                                     << "secret";
+    QTest::newRow("line feeds removed before the WEP length check") << "Home"
+                                                                    << "WEP"
+                                                                    << "ab\ncde" << false << ""
+                                                                    << "6162636465";
 }
 
 void TestWifiCredentials::validation()

@@ -111,9 +111,8 @@ int main(int argc, char **argv)
         page->findChild<QProgressBar *>()->setValue(4);
         ok &= shoot(host, dir, QStringLiteral("communication-page"));
     }
-    for (const auto &[result, name] :
-         {std::pair{ComResultSuccess, "results-page-success"},
-          std::pair{ComResultNoReply, "results-page-no-reply"}}) {
+    for (const auto &[result, name] : {std::pair{ComResultSuccess, "results-page-success"},
+                                       std::pair{ComResultNoReply, "results-page-no-reply"}}) {
         auto *page = new TabCommunicationResults(nullptr, 4);
         PageHost host(page);
         page->setTextAndImage(result, QPixmap()); // the session delivers no image
