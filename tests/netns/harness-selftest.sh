@@ -5,6 +5,10 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 harness=$here/netns-run.sh
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: the harness needs root"
+    exit 77
+fi
 work=$(mktemp -d /tmp/nomo-netns-selftest.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failures=0
