@@ -110,16 +110,22 @@ avahi_start() {
     wait_daemon_running && wait_services
 }
 
+# Alive and not merely a zombie waiting for its parent to reap it.
+running() {
+    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+}
+
 avahi_stop() {
     local pid i
     pid=$(cat "$NOMO_NETNS_AVAHI_PIDFILE" 2>/dev/null) || return 0
     [ -n "$pid" ] || return 0
     kill -TERM "$pid" 2>/dev/null
     for ((i = 0; i < 100; i++)); do
-        kill -0 "$pid" 2>/dev/null || break
+        running "$pid" || break
         sleep 0.05
     done
     kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null # reaps it when this shell started it
     : >"$NOMO_NETNS_AVAHI_PIDFILE"
     return 0
 }
