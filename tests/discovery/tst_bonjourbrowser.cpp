@@ -58,8 +58,6 @@ private Q_SLOTS:
     void recordEquality();
     void replySequences_data();
     void replySequences();
-    void errorReplyTouchesNothing();
-    void stopScanIsHarmlessWhenIdle();
     void recordsSurviveStopScan();
     void browseWithoutServiceReportsError();
 };
@@ -193,31 +191,6 @@ void TestBonjourBrowser::replySequences()
     }
     for (const QList<QVariant> &e : std::as_const(errorSpy))
         QVERIFY(e.first().toInt() != kDNSServiceErr_NoError);
-}
-
-void TestBonjourBrowser::errorReplyTouchesNothing()
-{
-    BonjourServiceBrowser browser(nullptr);
-    deliver(browser, add("Dovrel Nomo 0123"));
-    QSignalSpy lists(&browser, &BonjourServiceBrowser::currentBonjourRecordsChanged);
-    QSignalSpy errors(&browser, &BonjourServiceBrowser::error);
-    deliver(browser, {Add, 0, kDNSServiceErr_Unknown, {}, {}, {}});
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.first().first().toInt(), int(kDNSServiceErr_Unknown));
-    QCOMPARE(lists.count(), 0);
-    QCOMPARE(browser.records(), Records{record(QStringLiteral("Dovrel Nomo 0123"))});
-}
-
-void TestBonjourBrowser::stopScanIsHarmlessWhenIdle()
-{
-    BonjourServiceBrowser browser(nullptr);
-    QSignalSpy lists(&browser, &BonjourServiceBrowser::currentBonjourRecordsChanged);
-    QSignalSpy errors(&browser, &BonjourServiceBrowser::error);
-    browser.StopScan();
-    browser.StopScan();
-    QVERIFY(!browser.isBrowsing());
-    QCOMPARE(lists.count(), 0);
-    QCOMPARE(errors.count(), 0);
 }
 
 void TestBonjourBrowser::recordsSurviveStopScan()

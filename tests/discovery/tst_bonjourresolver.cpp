@@ -44,7 +44,6 @@ private Q_SLOTS:
     void everyReplyReportsAgain();
     void errorReplyReportsOnlyTheError();
     void resolveWithoutServiceReportsError();
-    void instancesAreCounted();
 
 private:
     QList<Report> m_reports;
@@ -153,19 +152,6 @@ void TestBonjourResolver::resolveWithoutServiceReportsError()
     // Nothing runs, so a second start is tried again instead of being refused.
     resolver.resolveBonjourRecord(cam);
     QCOMPARE(errors.count(), 2);
-}
-
-void TestBonjourResolver::instancesAreCounted()
-{
-    const int before = BonjourServiceResolver::instanceCount();
-    {
-        BonjourServiceResolver a;
-        auto b = std::make_unique<BonjourServiceResolver>();
-        QCOMPARE(BonjourServiceResolver::instanceCount(), before + 2);
-        b.reset();
-        QCOMPARE(BonjourServiceResolver::instanceCount(), before + 1);
-    }
-    QCOMPARE(BonjourServiceResolver::instanceCount(), before);
 }
 
 QTEST_GUILESS_MAIN(TestBonjourResolver)

@@ -77,10 +77,18 @@ double cpuWhileIdle(int msec)
     return cpuSeconds() - before;
 }
 
-bool runHarnessCommand(const char *variable)
+bool runHarnessCommand(const char *variable, const QStringList &arguments = {})
 {
     const QString command = qEnvironmentVariable(variable);
-    return !command.isEmpty() && QProcess::execute(command, {}) == 0;
+    return !command.isEmpty() && QProcess::execute(command, arguments) == 0;
+}
+
+QStringList names(const QList<BonjourRecord> &records)
+{
+    QStringList list;
+    for (const BonjourRecord &record : records)
+        list << record.serviceName;
+    return list;
 }
 
 QStringList s_hostTargets;
@@ -104,6 +112,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void browseListsEachServiceOnce();
+    void withdrawnServiceIsRemoved();
     void resolveFindsTheHost();
     void scanListsEachCameraOnce();
     void scansLeaveNothingBehind();
@@ -158,6 +167,26 @@ void TestDiscoveryNetns::browseListsEachServiceOnce()
     browser.browseForServiceType(QStringLiteral("_http._tcp"));
     QTRY_VERIFY_WITH_TIMEOUT(lists.count() >= 8, Wait);
     QCOMPARE(browser.records().size(), 4);
+}
+
+void TestDiscoveryNetns::withdrawnServiceIsRemoved()
+{
+    BonjourServiceBrowser browser(nullptr);
+    QSignalSpy lists(&browser, &BonjourServiceBrowser::currentBonjourRecordsChanged);
+    browser.browseForServiceType(QStringLiteral("_http._tcp"));
+    QTRY_VERIFY_WITH_TIMEOUT(lists.count() >= 8, Wait);
+
+    // The goodbye comes once per interface; the first removes the record, the second finds none.
+    QVERIFY(runHarnessCommand("NOMO_NETNS_WITHDRAW", {QStringLiteral("_http._tcp"), Camera2}));
+    QTRY_VERIFY_WITH_TIMEOUT(!names(browser.records()).contains(Camera2), Wait);
+    QCOMPARE(sorted(names(browser.records())), sorted({Camera, Camera3, Printer}));
+
+    // Announced again, it is listed again, now at the end.
+    QVERIFY(runHarnessCommand("NOMO_NETNS_PUBLISH",
+                              {QStringLiteral("_http._tcp"), QStringLiteral("8080"), Camera2}));
+    QTRY_VERIFY_WITH_TIMEOUT(names(browser.records()).contains(Camera2), Wait);
+    QCOMPARE(browser.records().size(), 4);
+    QCOMPARE(browser.records().last().serviceName, Camera2);
 }
 
 void TestDiscoveryNetns::resolveFindsTheHost()

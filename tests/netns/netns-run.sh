@@ -23,6 +23,8 @@
 #   files are never changed.
 #   Services are published as static service files of the namespace's daemon rather than with one
 #   avahi-publish-service client each: they then survive a daemon restart and scale to hundreds.
+#   Every host name the daemon publishes (nomocam.local by default) resolves to 10.77.0.1 or
+#   10.77.0.2: a simulated camera inside the namespace listens on 0.0.0.0 (or on both).
 #
 # Environment given to the command:
 #   DBUS_SYSTEM_BUS_ADDRESS      the private system bus (avahi's client library talks to it)
@@ -32,9 +34,13 @@
 #   NOMO_NETNS_AVAHI_STOP        command that stops the namespace's avahi-daemon and waits until it is gone
 #   NOMO_NETNS_AVAHI_START       command that starts it again and waits until the services are browsable
 #   NOMO_NETNS_AVAHI_PIDFILE     file holding the running daemon's process id
+#   NOMO_NETNS_PUBLISH           command "TYPE PORT NAME": announces one more service, waits until browsable
+#   NOMO_NETNS_WITHDRAW          command "TYPE NAME": withdraws a service (browsers get a removal) and
+#                                waits until it is no longer browsable
 #   NOMO_NETNS_SERVICE_COUNT     number of services published
 #
-# Exit status: the command's own; 125 when the namespace could not be set up. Everything it started
+# Exit status: the command's own; 125 when the namespace could not be set up; 77 when not run as
+# root (CTest treats it as a skip: SKIP_RETURN_CODE 77). Everything it started
 # is stopped by process id however the command ends (normal exit, failure, INT or TERM).
 set -uo pipefail
 
@@ -81,20 +87,27 @@ wait_daemon_running() {
     return 1
 }
 
+# Waits until every published service can be browsed; with "exact", also until no withdrawn one
+# still can (names of a type listed in services.tsv, counted per type).
 wait_services() {
     [ "${NOMO_NETNS_NO_WAIT:-0}" = 1 ] && return 0
-    local type want have i
+    local exact=${1:-} type want have i
     while read -r want type; do
         for ((i = 0; i < 60; i++)); do
             have=$(browse_count "$type")
-            [ "$have" -ge "$want" ] && break
+            if [ -n "$exact" ]; then
+                [ "$have" -eq "$want" ] && break
+            else
+                [ "$have" -ge "$want" ] && break
+            fi
             sleep 0.5
         done
-        if [ "$have" -lt "$want" ]; then
-            echo "netns-run: only $have of $want $type services became browsable" >&2
+        if [ "$have" -lt "$want" ] || { [ -n "$exact" ] && [ "$have" -ne "$want" ]; }; then
+            echo "netns-run: $have $type services browsable, $want expected" >&2
             return 1
         fi
-    done < <(cut -f1 "$NOMO_NETNS_DIR/services.tsv" | sort | uniq -c)
+    done < <({ cut -f1 "$NOMO_NETNS_DIR/services.tsv"; echo "${2:-}"; } | sed '/^$/d' |
+        sort | uniq -c | awk -v t="${2:-}" '{ if ($2 == t) $1 -= 1; print }')
     return 0
 }
 
@@ -109,16 +122,22 @@ avahi_start() {
     wait_daemon_running && wait_services
 }
 
+# Alive and not merely a zombie waiting for its parent to reap it.
+running() {
+    [ -r "/proc/$1/status" ] && ! grep -q '^State:[[:space:]]*Z' "/proc/$1/status" 2>/dev/null
+}
+
 avahi_stop() {
     local pid i
     pid=$(cat "$NOMO_NETNS_AVAHI_PIDFILE" 2>/dev/null) || return 0
     [ -n "$pid" ] || return 0
     kill -TERM "$pid" 2>/dev/null
     for ((i = 0; i < 100; i++)); do
-        kill -0 "$pid" 2>/dev/null || break
+        running "$pid" || break
         sleep 0.05
     done
     kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null # reaps it when this shell started it
     : >"$NOMO_NETNS_AVAHI_PIDFILE"
     return 0
 }
@@ -127,11 +146,17 @@ xml_escape() {
     sed -e 's/&/\&amp;/g' -e 's/</\&lt;/g' -e 's/>/\&gt;/g' <<<"$1"
 }
 
+# One file per service, named after its line, so that a reload leaves the unchanged ones alone
+# (the daemon re-announces a service whose file changed).
 write_service_files() {
-    local n=0 type port name
+    local n=0 type port name file
+    local -A wanted=()
     while IFS=$'\t' read -r type port name; do
         n=$((n + 1))
-        cat >"$NOMO_NETNS_DIR/services/svc$n.service" <<XML
+        file=svc-$(printf '%s\t%s\t%s' "$type" "$port" "$name" | md5sum | cut -c1-16).service
+        wanted[$file]=1
+        [ -e "$NOMO_NETNS_DIR/services/$file" ] && continue
+        cat >"$NOMO_NETNS_DIR/services/$file" <<XML
 <?xml version="1.0" standalone='no'?>
 <!DOCTYPE service-group SYSTEM "avahi-service.dtd">
 <service-group>
@@ -140,7 +165,36 @@ write_service_files() {
 </service-group>
 XML
     done <"$NOMO_NETNS_DIR/services.tsv"
+    for file in "$NOMO_NETNS_DIR"/services/*.service; do
+        [ -e "$file" ] && [ -z "${wanted[${file##*/}]:-}" ] && rm -f "$file"
+    done
     echo "$n"
+}
+
+# The daemon rereads its static service files on SIGHUP.
+reload_services() {
+    write_service_files >/dev/null
+    kill -HUP "$(cat "$NOMO_NETNS_AVAHI_PIDFILE")" 2>/dev/null || return 1
+}
+
+# publish TYPE PORT NAME...: announces one more service and waits until it can be browsed.
+publish() {
+    [ $# -ge 3 ] || { echo "usage: publish TYPE PORT NAME" >&2; return 2; }
+    local type=$1 port=$2
+    shift 2
+    printf '%s\t%s\t%s\n' "$type" "$port" "$*" >>"$NOMO_NETNS_DIR/services.tsv"
+    reload_services && wait_services
+}
+
+# withdraw TYPE NAME...: withdraws a service (goodbye packets, so browsers see a removal) and waits
+# until it can no longer be browsed.
+withdraw() {
+    [ $# -ge 2 ] || { echo "usage: withdraw TYPE NAME" >&2; return 2; }
+    local type=$1
+    shift
+    awk -F'\t' -v t="$type" -v n="$*" '!($1 == t && $3 == n)' "$NOMO_NETNS_DIR/services.tsv" \
+        >"$NOMO_NETNS_DIR/services.tsv.new" && mv "$NOMO_NETNS_DIR/services.tsv.new" "$NOMO_NETNS_DIR/services.tsv"
+    reload_services && wait_services exact "$type"
 }
 
 # Stage 2: runs inside the network namespace, in a private mount namespace of its own.
@@ -219,6 +273,16 @@ case "${1:-}" in
     avahi_start
     exit $?
     ;;
+--publish-now)
+    shift
+    publish "$@"
+    exit $?
+    ;;
+--withdraw-now)
+    shift
+    withdraw "$@"
+    exit $?
+    ;;
 esac
 
 # --- stage 1: in the machine's namespace ----------------------------------------------------------
@@ -263,7 +327,10 @@ while [ $# -gt 0 ]; do
     esac
 done
 [ $# -gt 0 ] || die "no command given (see --help)"
-[ "$(id -u)" -eq 0 ] || die "must run as root (network namespaces)"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "netns-run: must run as root (network namespaces); skipped" >&2
+    exit 77
+fi
 for tool in ip avahi-daemon avahi-browse dbus-daemon dbus-send mount timeout; do
     command -v "$tool" >/dev/null || die "$tool is missing (tools/ensure-deps.sh test installs it)"
 done
@@ -342,12 +409,14 @@ publish-domain=no
 enable-reflector=no
 CONF
 
-for action in stop start; do
-    printf '#!/bin/sh\nexec "%s" --avahi-%s\n' "$self" "$action" >"$dir/bin/avahi-$action"
-    chmod +x "$dir/bin/avahi-$action"
+for action in avahi-stop avahi-start publish-now withdraw-now; do
+    printf '#!/bin/sh\nexec "%s" --%s "$@"\n' "$self" "$action" >"$dir/bin/$action"
+    chmod +x "$dir/bin/$action"
 done
 export NOMO_NETNS_AVAHI_STOP=$dir/bin/avahi-stop
 export NOMO_NETNS_AVAHI_START=$dir/bin/avahi-start
+export NOMO_NETNS_PUBLISH=$dir/bin/publish-now
+export NOMO_NETNS_WITHDRAW=$dir/bin/withdraw-now
 
 ip netns add "$NOMO_NETNS_NAME" || die "cannot create network namespace $NOMO_NETNS_NAME"
 ip -n "$NOMO_NETNS_NAME" link add vcam0 type veth peer name vcam1 || die "cannot create the veth pair"
