@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
+
 Q_DECLARE_METATYPE(CameraScenario)
 
 namespace {
@@ -79,6 +81,9 @@ private Q_SLOTS:
     void largeBackgroundImageAccepted();
     void triesAndPauses_data();
     void triesAndPauses();
+    void waitsKeepWindowAnsweringWithoutBurningCpu_data();
+    void waitsKeepWindowAnsweringWithoutBurningCpu();
+    void emptyHostGivesNoReply();
     void portCheckedOnceAfterSuccess();
     void failedPortCheckRepeatedOnEveryTry();
     void cancelEndsWait_data();
@@ -311,6 +316,56 @@ void TestAgentTransport::triesAndPauses()
     QCOMPARE(agent.executeGetCommand(statusCommand, tries, pauseMs), StatusNoReply);
     QVERIFY2(clock.elapsed() >= minimumMs, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(m_camera->requests("setupGetStatus").size(), requests);
+}
+
+void TestAgentTransport::waitsKeepWindowAnsweringWithoutBurningCpu_data()
+{
+    QTest::addColumn<CameraScenario>("cameraScenario");
+    QTest::addColumn<int>("pauseMs");
+
+    QTest::newRow("pause after an empty reply")
+        << withFault(CameraFault::EmptyBody, "setupGetStatus") << 4000;
+    QTest::newRow("slow reply") << [] {
+        CameraScenario s = withFault(CameraFault::SlowReply, "setupGetStatus");
+        s.slowMs = 1000;
+        return s;
+    }() << 0;
+}
+
+void TestAgentTransport::waitsKeepWindowAnsweringWithoutBurningCpu()
+{
+    QFETCH(CameraScenario, cameraScenario);
+    QFETCH(int, pauseMs);
+
+    m_camera->setScenario(cameraScenario);
+    AgentTiming::setPauseStepMs(250);
+    MyHttpsAgent agent(cameraAddress.toString(), nullptr);
+    QVERIFY(agent.VerifyPortNumber());
+
+    // Stands for the window's repaints and clicks: they must keep coming during the wait.
+    int ticks = 0;
+    QTimer window;
+    connect(&window, &QTimer::timeout, [&ticks] { ++ticks; });
+    window.start(20);
+
+    QElapsedTimer clock;
+    clock.start();
+    const std::clock_t cpuBefore = std::clock();
+    agent.executeGetCommand(statusCommand, 1, pauseMs);
+    const double cpuMs = double(std::clock() - cpuBefore) * 1000.0 / CLOCKS_PER_SEC;
+    const qint64 elapsed = clock.elapsed();
+
+    QVERIFY2(elapsed >= 900, qPrintable(QString::number(elapsed)));
+    QVERIFY2(ticks >= elapsed / 20 / 3, qPrintable(QString::number(ticks)));
+    // Blocking in the event loop costs about 1 % of a core; spinning it costs all it can get.
+    QVERIFY2(cpuMs < elapsed * 0.15, qPrintable(QString::number(cpuMs)));
+}
+
+void TestAgentTransport::emptyHostGivesNoReply()
+{
+    MyHttpsAgent agent(QString(), nullptr);
+    QVERIFY(!agent.VerifyPortNumber());
+    QCOMPARE(agent.executeGetCommand(statusCommand, 2, 0), StatusNoReply);
 }
 
 void TestAgentTransport::portCheckedOnceAfterSuccess()
