@@ -1,20 +1,11 @@
 #pragma once
 
-#include "tools/camerasim/camerascenario.h"
+#include "tools/camerasim/camerareplyplan.h"
 
 #include <QByteArray>
 #include <QObject>
 
 class QSslSocket;
-
-// What the camera sends back for one request and how it travels.
-struct CameraReplyPlan
-{
-    QByteArray head; // status line and headers, up to and including the blank line
-    QByteArray body;
-    CameraFault fault = CameraFault::None;
-    int delayMs = 0; // SlowReply: before anything; StallMidBody: after the first half of the body
-};
 
 // One TLS connection of the simulated camera: reads one request, hands it to the camera and
 // delivers the camera's reply with its fault. Owns its socket; deletes itself once the

@@ -34,7 +34,8 @@ const QList<NamedScenario> &namedScenarios()
              setPassword(s);
              s.refusePasswordTimes = 2;
          }},
-        {"verify-509", "setupVerify answers error 509", [](CameraScenario &s) { s.verifyError = 509; }},
+        {"verify-509", "setupVerify answers error 509",
+         [](CameraScenario &s) { s.verifyError = 509; }},
         {"verify-other", "setupVerify answers error 511; no session id is checked",
          [](CameraScenario &s) {
              s.verifyError = 511;
@@ -70,14 +71,38 @@ const QList<NamedScenario> &namedScenarios()
          [](CameraScenario &s) {
              s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetWIFIScan"), 1, -1});
          }},
+        {"scan-latin1", "the scan reply is in ISO-8859-1, so \"Café\" is not UTF-8",
+         [](CameraScenario &s) { s.latin1Scan = true; }},
+        {"verify-no-reply", "setupVerify always answers with an empty body",
+         [](CameraScenario &s) {
+             s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupVerify"), 1, -1});
+         }},
+        {"login-no-reply", "password; setupGetLogin always answers with an empty body",
+         [](CameraScenario &s) {
+             setPassword(s);
+             s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetLogin"), 1, -1});
+         }},
+        {"version-no-reply", "setupGetVersion always answers with an empty body",
+         [](CameraScenario &s) {
+             s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetVersion"), 1, -1});
+         }},
+        {"results-no-reply", "setupGetResults always answers with an empty body",
+         [](CameraScenario &s) {
+             s.faults.append({CameraFault::EmptyBody, QStringLiteral("setupGetResults"), 1, -1});
+         }},
         {"result-508-then-success", "results: not ready (508) twice, then success",
-         [](CameraScenario &s) { s.results = {508, 508, 0}; }},
+         [](CameraScenario &s) {
+             s.results = {508, 508, 0};
+         }},
         {"result-508-always", "results: never ready (508 on every poll, so 11 and more)",
          [](CameraScenario &s) { s.results = {508}; }},
         {"result-502-once", "results: 502 (log in again) once, then success",
-         [](CameraScenario &s) { s.results = {502, 0}; }},
+         [](CameraScenario &s) {
+             s.results = {502, 0};
+         }},
         {"result-503", "results: error 503", [](CameraScenario &s) { s.results = {503}; }},
-        {"result-505", "results: error 505 (no Internet)", [](CameraScenario &s) { s.results = {505}; }},
+        {"result-505", "results: error 505 (no Internet)",
+         [](CameraScenario &s) { s.results = {505}; }},
         {"result-505-lowercase", "results: \"<error>505</error>\" in lower case",
          [](CameraScenario &s) {
              s.results = {505};
@@ -100,7 +125,9 @@ const QList<NamedScenario> &namedScenarios()
         {"fault-garbage", "every reply: document, zero byte, \"<Error>500</Error>\", invalid UTF-8",
          everyRequest(CameraFault::GarbageWithZero)},
         {"fault-huge-body", "every reply is 16 MiB long", everyRequest(CameraFault::HugeBody)},
-        {"tls10-only", "no password; the server speaks TLS 1.0 and nothing else",
+        {"tls10-only",
+         "no password; TLS 1.0 only (curl: --tlsv1.0 --tls-max 1.0 --ciphers "
+         "DEFAULT:@SECLEVEL=0)",
          [](CameraScenario &s) { s.tls10Only = true; }},
     };
     return table;

@@ -76,15 +76,15 @@ int main(int argc, char *argv[])
     const QCommandLineOption listenOption(
         QStringLiteral("listen"), QStringLiteral("Address to listen on (default 127.0.0.1)."),
         QStringLiteral("ADDR"), QStringLiteral("127.0.0.1"));
-    const QCommandLineOption portOption(QStringLiteral("port"),
-                                        QStringLiteral("TCP port (default 80; below 1024 needs root)."),
-                                        QStringLiteral("N"), QStringLiteral("80"));
+    const QCommandLineOption portOption(
+        QStringLiteral("port"), QStringLiteral("TCP port (default 80; below 1024 needs root)."),
+        QStringLiteral("N"), QStringLiteral("80"));
     const QCommandLineOption scenarioOption(
         QStringLiteral("scenario"),
         QStringLiteral("Built-in scenario (default no-password); see --list-scenarios."),
         QStringLiteral("NAME"), QStringLiteral("no-password"));
     const QCommandLineOption listOption(QStringLiteral("list-scenarios"),
-                                       QStringLiteral("List the built-in scenarios and exit."));
+                                        QStringLiteral("List the built-in scenarios and exit."));
     const QCommandLineOption secretsOption(
         QStringLiteral("show-secrets"),
         QStringLiteral("Log passwords and Wi-Fi keys as received instead of masking them."));
@@ -93,14 +93,14 @@ int main(int argc, char *argv[])
 
     if (parser.isSet(listOption)) {
         for (const QString &name : CameraScenario::scenarioNames())
-            std::printf("%-24s %s\n", qPrintable(name),
-                        qPrintable(CameraScenario::describe(name)));
+            std::printf("%-24s %s\n", qPrintable(name), qPrintable(CameraScenario::describe(name)));
         return 0;
     }
 
     const QString scenarioName = parser.value(scenarioOption);
     if (!CameraScenario::scenarioNames().contains(scenarioName)) {
-        printLine(QStringLiteral("Unknown scenario \"%1\"; try --list-scenarios.").arg(scenarioName));
+        printLine(
+            QStringLiteral("Unknown scenario \"%1\"; try --list-scenarios.").arg(scenarioName));
         return 2;
     }
     const QHostAddress address(parser.value(listenOption));
@@ -144,13 +144,12 @@ int main(int argc, char *argv[])
                          // Concatenated: the target's "%2F"-style escapes must not be read
                          // as place markers.
                          QString line = QDateTime::fromMSecsSinceEpoch(request.receivedMs)
-                                            .toString(QStringLiteral("hh:mm:ss.zzz"))
-                                        + QLatin1Char(' ') + request.method + QLatin1Char(' ')
-                                        + target + QStringLiteral(" -> ")
-                                        + QString::number(request.httpStatus)
-                                        + QStringLiteral(" (")
-                                        + QString::number(request.finishedMs - request.receivedMs)
-                                        + QStringLiteral(" ms)");
+                                            .toString(QStringLiteral("hh:mm:ss.zzz")) +
+                                        QLatin1Char(' ') + request.method + QLatin1Char(' ') +
+                                        target + QStringLiteral(" -> ") +
+                                        QString::number(request.httpStatus) + QStringLiteral(" (") +
+                                        QString::number(request.finishedMs - request.receivedMs) +
+                                        QStringLiteral(" ms)");
                          const QString fault = faultName(request.fault);
                          if (!fault.isEmpty())
                              line += QStringLiteral(" [%1]").arg(fault);

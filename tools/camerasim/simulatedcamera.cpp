@@ -75,8 +75,8 @@ QByteArray bitmap(int width, int height)
     QDataStream out(&bmp, QIODevice::WriteOnly);
     out.setByteOrder(QDataStream::LittleEndian);
     out << quint8('B') << quint8('M') << quint32(54 + pixelBytes) << quint32(0) << quint32(54);
-    out << quint32(40) << qint32(width) << qint32(height) << quint16(1) << quint16(32)
-        << quint32(0) << pixelBytes << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
+    out << quint32(40) << qint32(width) << qint32(height) << quint16(1) << quint16(32) << quint32(0)
+        << pixelBytes << qint32(2835) << qint32(2835) << quint32(0) << quint32(0);
     QByteArray pixels(int(pixelBytes), '\0');
     for (int i = 0; i < pixels.size(); i += 4) {
         pixels[i] = char(0xc8);     // blue
@@ -119,8 +119,7 @@ QString encodeSessionId(int counter)
 
 } // namespace
 
-SimulatedCamera::SimulatedCamera(const CameraScenario &scenario, QObject *parent)
-    : QObject(parent)
+SimulatedCamera::SimulatedCamera(const CameraScenario &scenario, QObject *parent) : QObject(parent)
 {
     static const bool resourcesReady = (initCameraSimResources(), true);
     Q_UNUSED(resourcesReady);
@@ -144,8 +143,9 @@ bool SimulatedCamera::listen(const QHostAddress &address, quint16 port)
     connect(m_server.get(), &QSslServer::pendingConnectionAvailable, this,
             &SimulatedCamera::onPendingConnection);
     connect(m_server.get(), &QSslServer::errorOccurred, this,
-            [](QSslSocket *, QAbstractSocket::SocketError error) {
-                qCDebug(lcCameraSim) << "connection failed before a request:" << error;
+            [](QSslSocket *socket, QAbstractSocket::SocketError) {
+                qCInfo(lcCameraSim).noquote()
+                    << "connection failed before a request:" << socket->errorString();
             });
     return m_server->listen(address, port);
 }
@@ -343,17 +343,20 @@ QByteArray SimulatedCamera::document(const CameraRequest &request, int &status)
     }
 
     static const QStringList sessionCommands = {
-        QStringLiteral("setupSetPwd"),      QStringLiteral("setupGetVersion"),
-        QStringLiteral("setupGetWIFIScan"), QStringLiteral("setupSetSSID"),
-        QStringLiteral("setupGetResults"),  QStringLiteral("setupGetStatus"),
+        QStringLiteral("setupSetPwd"),
+        QStringLiteral("setupGetVersion"),
+        QStringLiteral("setupGetWIFIScan"),
+        QStringLiteral("setupSetSSID"),
+        QStringLiteral("setupGetResults"),
+        QStringLiteral("setupGetStatus"),
         QStringLiteral("setupGetBackGroundImage"),
     };
     if (!sessionCommands.contains(c)) {
         status = 404;
         return errorDocument(404);
     }
-    if (m_scenario.requireSession
-        && (m_sessionId.isEmpty() || params.value(QStringLiteral("sessionid")) != m_sessionId))
+    if (m_scenario.requireSession &&
+        (m_sessionId.isEmpty() || params.value(QStringLiteral("sessionid")) != m_sessionId))
         return errorDocument(502);
 
     if (c == QLatin1String("setupSetPwd")) {
@@ -370,12 +373,16 @@ QByteArray SimulatedCamera::document(const CameraRequest &request, int &status)
     if (c == QLatin1String("setupGetWIFIScan")) {
         if (m_scenario.scanError != 0)
             return errorDocument(m_scenario.scanError);
+        const bool latin1 = m_scenario.latin1Scan;
+        auto encode = [latin1](const QString &text) {
+            return latin1 ? text.toLatin1() : text.toUtf8();
+        };
         QByteArray blocks;
         for (const CameraNetwork &n : std::as_const(m_scenario.networks)) {
             blocks += "<Network>";
             if (n.hasSsid)
-                blocks += "<SSID>" + n.ssid.toUtf8() + "</SSID>";
-            blocks += "<SecurityType>" + n.securityType.toUtf8() + "</SecurityType></Network>";
+                blocks += "<SSID>" + encode(n.ssid) + "</SSID>";
+            blocks += "<SecurityType>" + encode(n.securityType) + "</SecurityType></Network>";
         }
         return wrap(blocks);
     }
@@ -407,9 +414,9 @@ CameraReplyPlan SimulatedCamera::answer(const CameraRequest &request)
 
     CameraReplyPlan plan;
     for (const CameraFaultRule &rule : std::as_const(m_scenario.faults)) {
-        if ((rule.command.isEmpty() || rule.command == request.command)
-            && request.tryNumber >= rule.firstTry
-            && (rule.tries < 0 || request.tryNumber < rule.firstTry + rule.tries)) {
+        if ((rule.command.isEmpty() || rule.command == request.command) &&
+            request.tryNumber >= rule.firstTry &&
+            (rule.tries < 0 || request.tryNumber < rule.firstTry + rule.tries)) {
             plan.fault = rule.fault;
             break;
         }
@@ -446,11 +453,11 @@ CameraReplyPlan SimulatedCamera::answer(const CameraRequest &request)
         break;
     }
 
-    plan.head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n"
-                + "Server: Nomo camera simulator\r\n"
-                + "Content-Type: " + (image ? "image/bmp" : "text/xml; charset=utf-8") + "\r\n"
-                + "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
-                + "Connection: close\r\n" + extraHeaders + "\r\n";
+    plan.head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n" +
+                "Server: Nomo camera simulator\r\n" +
+                "Content-Type: " + (image ? "image/bmp" : "text/xml") + "\r\n" +
+                "Content-Length: " + QByteArray::number(body.size()) + "\r\n" +
+                "Connection: close\r\n" + extraHeaders + "\r\n";
     plan.body = body;
     return plan;
 }

@@ -21,21 +21,25 @@ struct CameraReplyPlan;
 // CameraScenario and records every request.
 //
 // Each connection carries one request: the camera answers with "Connection: close" and closes.
-// Reply documents look like "<Response><SessionId>nsbcdf</SessionId></Response>" and
-// "<Response><Error>501</Error></Response>"; a text that is not an error never contains the word
-// "error" or the numbers 500, 501, 509.
+// Reply documents look like "<Response><SessionId>nsbbbbbc</SessionId></Response>" and
+// "<Response><Error>501</Error></Response>". Apart from the scenario's own texts (version,
+// network names) and the garbage fault, a reply that is not an error never contains the word
+// "error", the word "network" outside its blocks, or the numbers 500, 501, 509: session ids are
+// lower-case letters without e, o, r and without digits, unique for the camera object.
 //
-// Requests and replies:
-//   setupVerify             no password: new session id; password: error 500
-//   setupGetLogin?Pass=P    right password: new session id; wrong: error 501
-//   setupSetPwd?SessionId=S?Pass=P   sets the password, answers a plain result
+// Requests and replies (S: the session id; see CameraScenario for the errors it can add):
+//   setupVerify                      no password: a new session id; password: error 500
+//   setupGetLogin?Pass=P             right password: a new session id; wrong: error 501
+//   setupSetPwd?SessionId=S?Pass=P   sets the password (none when P is empty)
 //   setupGetVersion?SessionId=S      <Version>...</Version>
-//   setupGetWIFIScan?SessionId=S     <Network><SSID>..</SSID><SecurityType>..</SecurityType></Network>...
-//   setupSetSSID?SessionId=S?ssid=N?netpass=K?securitytype=T   stores N, K, T (percent-decoded)
+//   setupGetWIFIScan?SessionId=S     one <Network> block per network, each with <SSID> and
+//                                    <SecurityType>, directly inside <Response>
+//   setupSetSSID?SessionId=S?ssid=N?netpass=K?securitytype=T   stores N, K, T percent-decoded
 //   setupGetResults?SessionId=S      the scenario's next result
 //   setupGetStatus?SessionId=S       a plain status
-//   setupGetBackGroundImage?SessionId=S   a small BMP image
+//   setupGetBackGroundImage?SessionId=S   a 64 x 48 BMP image
 //   anything else                    HTTP 404 with error 404
+// Parameters are split at every "?"; their names are matched without regard to case.
 //
 // Everything runs on the thread that owns the object; tests wait for its signals.
 class SimulatedCamera : public QObject
@@ -64,7 +68,7 @@ public:
     // The camera's state as the requests left it.
     bool hasPassword() const;
     QString password() const;
-    QString sessionId() const; // "" until one was handed out
+    QString sessionId() const;      // "" until one was handed out
     QString configuredSsid() const; // the percent-decoded values of the last setupSetSSID
     QString configuredKey() const;
     QString configuredSecurityType() const;
