@@ -158,8 +158,8 @@ void TestAgentTransport::selfSignedAndOldTlsCameraReached()
     if (cameraScenario.tls10Only) {
         // The scenario is real: a client with the system's TLS defaults cannot get through.
         QNetworkAccessManager plain;
-        QNetworkReply *reply = plain.get(QNetworkRequest(
-            QUrl(QStringLiteral("https://127.0.0.42:80/WifiConfig/setupVerify"))));
+        QNetworkReply *reply = plain.get(
+            QNetworkRequest(QUrl(QStringLiteral("https://127.0.0.42:80/WifiConfig/setupVerify"))));
         connect(reply, &QNetworkReply::sslErrors, reply,
                 [reply](const QList<QSslError> &) { reply->ignoreSslErrors(); });
         QSignalSpy finished(reply, &QNetworkReply::finished);
@@ -174,25 +174,26 @@ void TestAgentTransport::urlReachesCameraByteExact_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("target");
 
-    const QString set = QStringLiteral("/WifiConfig/setupSetSSID?SessionId=s1?ssid=a%20b?netpass=k");
+    const QString set =
+        QStringLiteral("/WifiConfig/setupSetSSID?SessionId=s1?ssid=a%20b?netpass=k");
     QTest::newRow("every '?' kept, percent-encoding kept")
         << set + "?securitytype=WPA2" << set + "?securitytype=WPA2";
-    QTest::newRow("blank escaped") << set + "?securitytype=No Authentication"
-                                   << set + "?securitytype=No%20Authentication";
-    QTest::newRow("lone '%' escaped alone") << set + "?securitytype=WPA2-AES 100%"
-                                            << set + "?securitytype=WPA2-AES%20100%25";
-    QTest::newRow("'%' with one hex digit") << set + "?securitytype=%4"
-                                            << set + "?securitytype=%254";
-    QTest::newRow("'%' with non-hex digits") << set + "?securitytype=%zz"
-                                             << set + "?securitytype=%25zz";
+    QTest::newRow("blank escaped")
+        << set + "?securitytype=No Authentication" << set + "?securitytype=No%20Authentication";
+    QTest::newRow("lone '%' escaped alone")
+        << set + "?securitytype=WPA2-AES 100%" << set + "?securitytype=WPA2-AES%20100%25";
+    QTest::newRow("'%' with one hex digit")
+        << set + "?securitytype=%4" << set + "?securitytype=%254";
+    QTest::newRow("'%' with non-hex digits")
+        << set + "?securitytype=%zz" << set + "?securitytype=%25zz";
     // Qt's URL normalisation writes valid escapes in their canonical, equivalent form; they are
     // never escaped a second time.
-    QTest::newRow("valid escape not escaped again") << set + "?securitytype=%41%2f"
-                                                    << set + "?securitytype=A%2F";
-    QTest::newRow("non-ASCII as UTF-8") << set + "?securitytype=Clé"
-                                        << set + "?securitytype=Cl%C3%A9";
-    QTest::newRow("non-ASCII beside a lone '%'") << set + "?securitytype=é%"
-                                                 << set + "?securitytype=%C3%A9%25";
+    QTest::newRow("valid escape not escaped again")
+        << set + "?securitytype=%41%2f" << set + "?securitytype=A%2F";
+    QTest::newRow("non-ASCII as UTF-8")
+        << set + "?securitytype=Clé" << set + "?securitytype=Cl%C3%A9";
+    QTest::newRow("non-ASCII beside a lone '%'")
+        << set + "?securitytype=é%" << set + "?securitytype=%C3%A9%25";
     QTest::newRow("ampersand and equals kept") << "/WifiConfig/setupGetStatus?a=1&b=2"
                                                << "/WifiConfig/setupGetStatus?a=1&b=2";
 }
@@ -217,13 +218,11 @@ void TestAgentTransport::cameraAnswerIsTheReply_data()
         << withFault(CameraFault::Redirect, "setupGetVersion") << "1.05.02.0031";
     QTest::newRow("HTTP error status keeps the camera's body")
         << withFault(CameraFault::HttpStatus500, "setupGetVersion") << "1.05.02.0031";
-    QTest::newRow("slow reply waited for")
-        << [] {
-               CameraScenario s = withFault(CameraFault::SlowReply, "setupGetVersion");
-               s.slowMs = 300;
-               return s;
-           }()
-        << "1.05.02.0031";
+    QTest::newRow("slow reply waited for") << [] {
+        CameraScenario s = withFault(CameraFault::SlowReply, "setupGetVersion");
+        s.slowMs = 300;
+        return s;
+    }() << "1.05.02.0031";
     QTest::newRow("text ends at the first zero byte")
         << withFault(CameraFault::GarbageWithZero, "setupGetVersion") << "1.05.02.0031";
 }
@@ -389,8 +388,7 @@ void TestAgentTransport::failedPortCheckRepeatedOnEveryTry()
     QCOMPARE(m_camera->requests("setupVerify").size(), 3);
     QCOMPARE(m_camera->requests("setupGetStatus").size(), 0);
     const QString attempt = QStringLiteral("Trying Port 80 ...\nFailed when trying port 80 \n");
-    QCOMPARE(readAll(logName),
-             "Connection to 127.0.0.42\n" + attempt + attempt + attempt);
+    QCOMPARE(readAll(logName), "Connection to 127.0.0.42\n" + attempt + attempt + attempt);
 }
 
 void TestAgentTransport::cancelEndsWait_data()
@@ -508,7 +506,8 @@ void TestAgentTransport::secretsMaskedInLogAndTrace()
     for (const QString &text : {log, trace}) {
         for (const char *secret : {"cret", "n3w", "k3y", "pass?", "pass -"})
             QVERIFY2(!text.contains(QLatin1String(secret)), qPrintable(text));
-        QVERIFY(text.contains("sendHttpsCommand  sent # /WifiConfig/setupGetLogin?Pass=********\n"));
+        QVERIFY(
+            text.contains("sendHttpsCommand  sent # /WifiConfig/setupGetLogin?Pass=********\n"));
         QVERIFY(text.contains(
             "sendHttpsCommand  sent # /WifiConfig/setupSetPwd?SessionId=s1?Pass=********\n"));
         QVERIFY(text.contains("sendHttpsCommand  sent # /WifiConfig/setupSetSSID?SessionId=s1"
