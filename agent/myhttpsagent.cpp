@@ -78,8 +78,8 @@ QUrl commandUrl(const QString &urlText)
             encoded += '%';
             encoded += hexDigits[c >> 4];
             encoded += hexDigits[c & 0xF];
-        } else if (c == '%' &&
-                   !(i + 2 < utf8.size() && isHexDigit(utf8.at(i + 1)) && isHexDigit(utf8.at(i + 2)))) {
+        } else if (c == '%' && !(i + 2 < utf8.size() && isHexDigit(utf8.at(i + 1)) &&
+                                 isHexDigit(utf8.at(i + 2)))) {
             encoded += "%25";
         } else {
             encoded += static_cast<char>(c);
@@ -367,7 +367,8 @@ void MyHttpsAgent::httpRequestFinished(QNetworkReply *replay)
     if (m_replyTooLarge) {
         qCDebug(lcAgent) << "reply dropped: larger than" << m_replyLimit << "bytes";
         m_replyData.clear();
-    } else if (error != QNetworkReply::NoError && error < QNetworkReply::ProxyConnectionRefusedError) {
+    } else if (error != QNetworkReply::NoError &&
+               error < QNetworkReply::ProxyConnectionRefusedError) {
         // Refused, reset, TLS failure, timeout: whatever arrived is not the camera's answer. An
         // HTTP error status is an answer, and the camera puts its error into that body.
         m_replyData.clear();
@@ -442,10 +443,10 @@ AgentStatus MyHttpsAgent::setupGetLogin(const QString &password, QString &sessio
 
 AgentStatus MyHttpsAgent::setupSetPwd(const QString &newPassword, const QString &sessionId)
 {
-    const AgentStatus status = executeGetCommand(QLatin1String("/WifiConfig/setupSetPwd?SessionId=") +
-                                                     sessionId + QLatin1String("?Pass=") +
-                                                     pct(newPassword),
-                                                 1, AgentTiming::retryPauseMs());
+    const AgentStatus status =
+        executeGetCommand(QLatin1String("/WifiConfig/setupSetPwd?SessionId=") + sessionId +
+                              QLatin1String("?Pass=") + pct(newPassword),
+                          1, AgentTiming::retryPauseMs());
     setProgress(3);
     if (status == StatusCancelled || status == StatusNoReply)
         return status;

@@ -33,6 +33,12 @@ class QTimer;
 // slot. The agent presets the answers; a slot writes them only when its dialog is accepted and
 // sets bCancel only when it is dismissed.
 //
+// A reply counts only when its body is not empty. Transport failures (refused, reset, TLS,
+// timeout), a request that moves no data for 60 s and a body over 1 MiB (32 MiB for the
+// background image) count as no reply; a body sent with an HTTP error status is a reply, since the
+// camera reports its own errors inside it. Passwords and the Wi-Fi key are masked in the log and
+// the trace.
+//
 // Log file: when "log_nomo_wifi_setup.log" exists in the current directory at construction, the
 // session is appended to it, one line per message. The file is never created here.
 class MyHttpsAgent : public QNetworkAccessManager

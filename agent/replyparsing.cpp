@@ -30,8 +30,7 @@ class ForwardSearch
 public:
     ForwardSearch(QStringView text, const QString &needle, Qt::CaseSensitivity cs)
         : m_text(text), m_needle(needle), m_cs(cs)
-    {
-    }
+    {}
 
     qsizetype from(qsizetype start)
     {

@@ -10,10 +10,10 @@ FormAnswerer::FormAnswerer(MyHttpsAgent *agent)
             &FormAnswerer::onDeviceAuthentication, Qt::DirectConnection);
     connect(agent, &MyHttpsAgent::signalCommunicationResultsForm, this,
             &FormAnswerer::onCommunicationResults, Qt::DirectConnection);
-    connect(agent, &MyHttpsAgent::signalChangePasswordForm, this,
-            &FormAnswerer::onChangePassword, Qt::DirectConnection);
-    connect(agent, &MyHttpsAgent::signalWifiCredentialsForm, this,
-            &FormAnswerer::onWifiCredentials, Qt::DirectConnection);
+    connect(agent, &MyHttpsAgent::signalChangePasswordForm, this, &FormAnswerer::onChangePassword,
+            Qt::DirectConnection);
+    connect(agent, &MyHttpsAgent::signalWifiCredentialsForm, this, &FormAnswerer::onWifiCredentials,
+            Qt::DirectConnection);
 }
 
 void FormAnswerer::onDeviceAuthentication(const QString &strMessage, QString &strPassword,
@@ -62,8 +62,7 @@ void FormAnswerer::onChangePassword(const QString &strPassword, QString &strNewP
 }
 
 void FormAnswerer::onWifiCredentials(const QList<WIFINetworkEntry> &wifiList, QString &strSSID,
-                                     QString &strPassword, QString &strSecurityType,
-                                     bool &bCancel)
+                                     QString &strPassword, QString &strSecurityType, bool &bCancel)
 {
     forms.append(QStringLiteral("credentials"));
     offeredNetworks.append(wifiList);

@@ -124,18 +124,30 @@ void TestAgentCommands::commandTarget_data()
 
     QTest::newRow("verify") << "setupVerify" << QString() << "/WifiConfig/setupVerify";
     QTest::newRow("login: blank, '&', '?', non-ASCII encoded")
-        << "setupGetLogin" << "a b&c?é" << "/WifiConfig/setupGetLogin?Pass=a%20b%26c%3F%C3%A9";
+        << "setupGetLogin"
+        << "a b&c?é"
+        << "/WifiConfig/setupGetLogin?Pass=a%20b%26c%3F%C3%A9";
     QTest::newRow("login: unreserved characters as they are")
-        << "setupGetLogin" << "Az09-._~" << "/WifiConfig/setupGetLogin?Pass=Az09-._~";
+        << "setupGetLogin"
+        << "Az09-._~"
+        << "/WifiConfig/setupGetLogin?Pass=Az09-._~";
     QTest::newRow("login: '%', '+', '/', '=' encoded")
-        << "setupGetLogin" << "%41+/=" << "/WifiConfig/setupGetLogin?Pass=%2541%2B%2F%3D";
-    QTest::newRow("login: empty password") << "setupGetLogin" << "" << "/WifiConfig/setupGetLogin?Pass=";
+        << "setupGetLogin"
+        << "%41+/="
+        << "/WifiConfig/setupGetLogin?Pass=%2541%2B%2F%3D";
+    QTest::newRow("login: empty password") << "setupGetLogin"
+                                           << ""
+                                           << "/WifiConfig/setupGetLogin?Pass=";
     QTest::newRow("set password: '?' separators")
-        << "setupSetPwd" << "n p" << "/WifiConfig/setupSetPwd?SessionId=s1?Pass=n%20p";
+        << "setupSetPwd"
+        << "n p"
+        << "/WifiConfig/setupSetPwd?SessionId=s1?Pass=n%20p";
     QTest::newRow("version") << "setupGetVersion" << QString()
                              << "/WifiConfig/setupGetVersion?SessionId=s1";
     QTest::newRow("version: session id inserted as it is")
-        << "setupGetVersion" << "a%20b" << "/WifiConfig/setupGetVersion?SessionId=a%20b";
+        << "setupGetVersion"
+        << "a%20b"
+        << "/WifiConfig/setupGetVersion?SessionId=a%20b";
     QTest::newRow("status") << "setupGetStatus" << QString()
                             << "/WifiConfig/setupGetStatus?SessionId=s1";
     QTest::newRow("scan") << "setupGetWIFIScan" << QString()
@@ -167,27 +179,41 @@ void TestAgentCommands::keyTypeByVersion_data()
 
     const QByteArray v81 = "<Version>1.03.01.0081</Version>";
     const QByteArray v82 = "<Version>1.03.01.0082</Version>";
-    QTest::newRow("0081: WPA-AES") << v81 << "WPA-AES" << "WPA";
-    QTest::newRow("0081: WPA-TKIP") << v81 << "WPA-TKIP" << "WPA";
-    QTest::newRow("0081: WPA2-AES") << v81 << "WPA2-AES" << "WPA2";
-    QTest::newRow("0081: WPA2-TKIP") << v81 << "WPA2-TKIP" << "WPA2";
-    QTest::newRow("0081: WEP") << v81 << "WEP" << "WEP";
-    QTest::newRow("0081: No Authentication") << v81 << "No Authentication" << "No%20Authentication";
-    QTest::newRow("0082: WPA-AES") << v82 << "WPA-AES" << "WPA-CCMP";
-    QTest::newRow("0082: WPA-TKIP") << v82 << "WPA-TKIP" << "WPA-TKIP";
-    QTest::newRow("0082: WPA2-AES") << v82 << "WPA2-AES" << "WPA2-CCMP";
-    QTest::newRow("0082: WPA2-TKIP") << v82 << "WPA2-TKIP" << "WPA2-TKIP";
-    QTest::newRow("0082: No Authentication") << v82 << "No Authentication" << "No%20Authentication";
+    QTest::newRow("0081: WPA-AES") << v81 << "WPA-AES"
+                                   << "WPA";
+    QTest::newRow("0081: WPA-TKIP") << v81 << "WPA-TKIP"
+                                    << "WPA";
+    QTest::newRow("0081: WPA2-AES") << v81 << "WPA2-AES"
+                                    << "WPA2";
+    QTest::newRow("0081: WPA2-TKIP") << v81 << "WPA2-TKIP"
+                                     << "WPA2";
+    QTest::newRow("0081: WEP") << v81 << "WEP"
+                               << "WEP";
+    QTest::newRow("0081: No Authentication") << v81 << "No Authentication"
+                                             << "No%20Authentication";
+    QTest::newRow("0082: WPA-AES") << v82 << "WPA-AES"
+                                   << "WPA-CCMP";
+    QTest::newRow("0082: WPA-TKIP") << v82 << "WPA-TKIP"
+                                    << "WPA-TKIP";
+    QTest::newRow("0082: WPA2-AES") << v82 << "WPA2-AES"
+                                    << "WPA2-CCMP";
+    QTest::newRow("0082: WPA2-TKIP") << v82 << "WPA2-TKIP"
+                                     << "WPA2-TKIP";
+    QTest::newRow("0082: No Authentication") << v82 << "No Authentication"
+                                             << "No%20Authentication";
     QTest::newRow("no version element sorts first")
-        << QByteArray("<Response></Response>") << "WPA2-AES" << "WPA2";
+        << QByteArray("<Response></Response>") << "WPA2-AES"
+        << "WPA2";
     QTest::newRow("proper prefix sorts first")
-        << QByteArray("<Version>1.03.01.008</Version>") << "WPA2-AES" << "WPA2";
+        << QByteArray("<Version>1.03.01.008</Version>") << "WPA2-AES"
+        << "WPA2";
     QTest::newRow("compared as text, not as numbers")
-        << QByteArray("<Version>1.10.00.0000</Version>") << "WPA2-AES" << "WPA2-CCMP";
-    QTest::newRow("exact case: lower-case not mapped")
-        << v82 << "wpa2-aes" << "wpa2-aes";
-    QTest::newRow("exact case before the bound")
-        << v81 << "WPA2-aes" << "WPA2-aes";
+        << QByteArray("<Version>1.10.00.0000</Version>") << "WPA2-AES"
+        << "WPA2-CCMP";
+    QTest::newRow("exact case: lower-case not mapped") << v82 << "wpa2-aes"
+                                                       << "wpa2-aes";
+    QTest::newRow("exact case before the bound") << v81 << "WPA2-aes"
+                                                 << "WPA2-aes";
 }
 
 void TestAgentCommands::keyTypeByVersion()
@@ -203,7 +229,8 @@ void TestAgentCommands::keyTypeByVersion()
     MyHttpsAgent agent(scriptedAddress.toString(), nullptr);
     FormAnswerer forms(&agent);
     forms.newPasswords.enqueue(std::nullopt);
-    forms.credentials.enqueue({-1, QStringLiteral("My Net"), QStringLiteral("k&y"), keyType, false});
+    forms.credentials.enqueue(
+        {-1, QStringLiteral("My Net"), QStringLiteral("k&y"), keyType, false});
     agent.Start();
 
     QCOMPARE(forms.results, QList<enmComResult>{ComResultSuccess});
@@ -211,7 +238,8 @@ void TestAgentCommands::keyTypeByVersion()
              Helper_ExtractElementValue(QString::fromLatin1(versionReply), "Version"));
     QCOMPARE(m_scripted->targets("setupSetSSID"),
              QStringList{"/WifiConfig/setupSetSSID?SessionId=s1?ssid=My%20Net?netpass=k%26y"
-                         "?securitytype=" + sent});
+                         "?securitytype=" +
+                         sent});
 }
 
 void TestAgentCommands::replyStatus_data()
@@ -224,8 +252,8 @@ void TestAgentCommands::replyStatus_data()
     const QString success = QString::number(ComResultSuccess);
     const QString reported = QString::number(ComResultErrorReported);
 
-    QTest::newRow("verify: session id") << "setupVerify" << bytes("<SessionId>ab</SessionId>")
-                                        << int(StatusOk) << "ab";
+    QTest::newRow("verify: session id")
+        << "setupVerify" << bytes("<SessionId>ab</SessionId>") << int(StatusOk) << "ab";
     QTest::newRow("verify: no session id element")
         << "setupVerify" << bytes("<Response/>") << int(StatusOk) << "";
     QTest::newRow("verify: numbers without 'Error' are no error")
@@ -237,8 +265,8 @@ void TestAgentCommands::replyStatus_data()
     QTest::newRow("verify: 500 tested before 509")
         << "setupVerify" << bytes("<Error>509</Error><Error>500</Error>") << int(StatusError500)
         << preset;
-    QTest::newRow("verify: other error") << "setupVerify" << bytes("<Error>511</Error>")
-                                         << int(StatusOtherError) << preset;
+    QTest::newRow("verify: other error")
+        << "setupVerify" << bytes("<Error>511</Error>") << int(StatusOtherError) << preset;
     QTest::newRow("verify: 'error' in any case, number anywhere")
         << "setupVerify" << bytes("ERROR <Code>509</Code>") << int(StatusError509) << preset;
     QTest::newRow("verify: text ends at the zero byte")
@@ -246,50 +274,50 @@ void TestAgentCommands::replyStatus_data()
         << int(StatusOk) << "a";
     QTest::newRow("verify: body of a zero byte only is a reply with empty text")
         << "setupVerify" << bytes("\0<Error>500</Error>", 19) << int(StatusOk) << "";
-    QTest::newRow("login: session id") << "setupGetLogin" << bytes("<SessionId>cd</SessionId>")
-                                       << int(StatusOk) << "cd";
+    QTest::newRow("login: session id")
+        << "setupGetLogin" << bytes("<SessionId>cd</SessionId>") << int(StatusOk) << "cd";
     QTest::newRow("login: 501 wrong password")
         << "setupGetLogin" << bytes("<Error>501</Error>") << int(StatusError501) << preset;
     QTest::newRow("login: 500 tested before 501")
         << "setupGetLogin" << bytes("<Error>501</Error> 500") << int(StatusError500) << preset;
     QTest::newRow("login: 509 tested before 501")
         << "setupGetLogin" << bytes("<Error>501</Error> 509") << int(StatusError509) << preset;
-    QTest::newRow("login: other error") << "setupGetLogin" << bytes("<Error>777</Error>")
-                                        << int(StatusOtherError) << preset;
+    QTest::newRow("login: other error")
+        << "setupGetLogin" << bytes("<Error>777</Error>") << int(StatusOtherError) << preset;
     QTest::newRow("set password: an error is still ok")
         << "setupSetPwd" << bytes("<Error>500</Error>") << int(StatusOk) << preset;
-    QTest::newRow("version: value") << "setupGetVersion" << bytes("<Version>1.2.3.4</Version>")
-                                    << int(StatusOk) << "1.2.3.4";
-    QTest::newRow("version: UTF-8 reply") << "setupGetVersion"
-                                          << bytes("<Version>Caf\xc3\xa9</Version>")
-                                          << int(StatusOk) << QString::fromUtf8("Café");
+    QTest::newRow("version: value")
+        << "setupGetVersion" << bytes("<Version>1.2.3.4</Version>") << int(StatusOk) << "1.2.3.4";
+    QTest::newRow("version: UTF-8 reply")
+        << "setupGetVersion" << bytes("<Version>Caf\xc3\xa9</Version>") << int(StatusOk)
+        << QString::fromUtf8("Café");
     QTest::newRow("version: reply not UTF-8 read byte by byte")
         << "setupGetVersion" << bytes("<Version>Caf\xe9</Version>") << int(StatusOk)
         << QString::fromUtf8("Café");
-    QTest::newRow("version: no element") << "setupGetVersion" << bytes("<Response/>")
-                                         << int(StatusOk) << "";
+    QTest::newRow("version: no element")
+        << "setupGetVersion" << bytes("<Response/>") << int(StatusOk) << "";
     QTest::newRow("version: error keeps the value, log in again")
         << "setupGetVersion" << bytes("<Error>502</Error>") << int(StatusLoginAgain) << preset;
-    QTest::newRow("status: anything is ok") << "setupGetStatus" << bytes("<Error>1</Error>")
-                                            << int(StatusOk) << preset;
+    QTest::newRow("status: anything is ok")
+        << "setupGetStatus" << bytes("<Error>1</Error>") << int(StatusOk) << preset;
     QTest::newRow("set SSID: an error is still ok")
         << "setupSetSSID" << bytes("<Error>500</Error>") << int(StatusOk) << preset;
-    QTest::newRow("results: success") << "setupGetResults" << bytes("<Result>ok</Result>")
-                                      << int(StatusOk) << success;
+    QTest::newRow("results: success")
+        << "setupGetResults" << bytes("<Result>ok</Result>") << int(StatusOk) << success;
     QTest::newRow("results: 502 tested before 505")
         << "setupGetResults" << bytes("<Error>505</Error><Error>502</Error>")
         << int(StatusLoginAgain) << reported;
     QTest::newRow("results: 505") << "setupGetResults" << bytes("<Error>505</Error>")
                                   << int(StatusError505) << reported;
     QTest::newRow("results: 505 tested before 503")
-        << "setupGetResults" << bytes("<Error>503</Error><Error>505</Error>")
-        << int(StatusError505) << reported;
+        << "setupGetResults" << bytes("<Error>503</Error><Error>505</Error>") << int(StatusError505)
+        << reported;
     QTest::newRow("results: 503") << "setupGetResults" << bytes("<Error>503</Error>")
                                   << int(StatusError503) << reported;
     QTest::newRow("results: lower-case 505 is an unknown error")
         << "setupGetResults" << bytes("<error>505</error>") << int(StatusOk) << reported;
-    QTest::newRow("results: unknown error") << "setupGetResults" << bytes("<Error>514</Error>")
-                                            << int(StatusOk) << reported;
+    QTest::newRow("results: unknown error")
+        << "setupGetResults" << bytes("<Error>514</Error>") << int(StatusOk) << reported;
     QTest::newRow("results: number outside the element")
         << "setupGetResults" << bytes("<Error>1</Error>505") << int(StatusOk) << reported;
     QTest::newRow("background image: not a bitmap")
@@ -334,8 +362,7 @@ void TestAgentCommands::progressValue_data()
     QTest::newRow("set SSID unanswered") << "setupSetSSID" << QByteArray() << 0;
     QTest::newRow("results success") << "setupGetResults" << bytes("ok") << 0;
     QTest::newRow("results known error") << "setupGetResults" << bytes("<Error>505</Error>") << 0;
-    QTest::newRow("results unknown error") << "setupGetResults" << bytes("<Error>514</Error>")
-                                           << 8;
+    QTest::newRow("results unknown error") << "setupGetResults" << bytes("<Error>514</Error>") << 8;
     QTest::newRow("background image") << "setupGetBackGroundImage" << bytes("x") << 0;
 }
 

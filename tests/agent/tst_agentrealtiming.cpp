@@ -65,8 +65,8 @@ void TestAgentRealTiming::resultsAskedFifteenSecondsAfterSetThenEveryFive()
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer forms(&agent);
     forms.newPasswords.enqueue(std::nullopt);
-    forms.credentials.enqueue({0, QString(), QStringLiteral("key"), QStringLiteral("WPA2-AES"),
-                               false});
+    forms.credentials.enqueue(
+        {0, QString(), QStringLiteral("key"), QStringLiteral("WPA2-AES"), false});
     agent.Start();
     QCOMPARE(forms.results, QList<enmComResult>{ComResultSuccess});
 

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
+
 Q_DECLARE_METATYPE(CameraScenario)
 
 namespace {
@@ -79,6 +81,9 @@ private Q_SLOTS:
     void largeBackgroundImageAccepted();
     void triesAndPauses_data();
     void triesAndPauses();
+    void waitsKeepWindowAnsweringWithoutBurningCpu_data();
+    void waitsKeepWindowAnsweringWithoutBurningCpu();
+    void emptyHostGivesNoReply();
     void portCheckedOnceAfterSuccess();
     void failedPortCheckRepeatedOnEveryTry();
     void cancelEndsWait_data();
@@ -153,8 +158,8 @@ void TestAgentTransport::selfSignedAndOldTlsCameraReached()
     if (cameraScenario.tls10Only) {
         // The scenario is real: a client with the system's TLS defaults cannot get through.
         QNetworkAccessManager plain;
-        QNetworkReply *reply = plain.get(QNetworkRequest(
-            QUrl(QStringLiteral("https://127.0.0.42:80/WifiConfig/setupVerify"))));
+        QNetworkReply *reply = plain.get(
+            QNetworkRequest(QUrl(QStringLiteral("https://127.0.0.42:80/WifiConfig/setupVerify"))));
         connect(reply, &QNetworkReply::sslErrors, reply,
                 [reply](const QList<QSslError> &) { reply->ignoreSslErrors(); });
         QSignalSpy finished(reply, &QNetworkReply::finished);
@@ -169,25 +174,26 @@ void TestAgentTransport::urlReachesCameraByteExact_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("target");
 
-    const QString set = QStringLiteral("/WifiConfig/setupSetSSID?SessionId=s1?ssid=a%20b?netpass=k");
+    const QString set =
+        QStringLiteral("/WifiConfig/setupSetSSID?SessionId=s1?ssid=a%20b?netpass=k");
     QTest::newRow("every '?' kept, percent-encoding kept")
         << set + "?securitytype=WPA2" << set + "?securitytype=WPA2";
-    QTest::newRow("blank escaped") << set + "?securitytype=No Authentication"
-                                   << set + "?securitytype=No%20Authentication";
-    QTest::newRow("lone '%' escaped alone") << set + "?securitytype=WPA2-AES 100%"
-                                            << set + "?securitytype=WPA2-AES%20100%25";
-    QTest::newRow("'%' with one hex digit") << set + "?securitytype=%4"
-                                            << set + "?securitytype=%254";
-    QTest::newRow("'%' with non-hex digits") << set + "?securitytype=%zz"
-                                             << set + "?securitytype=%25zz";
+    QTest::newRow("blank escaped")
+        << set + "?securitytype=No Authentication" << set + "?securitytype=No%20Authentication";
+    QTest::newRow("lone '%' escaped alone")
+        << set + "?securitytype=WPA2-AES 100%" << set + "?securitytype=WPA2-AES%20100%25";
+    QTest::newRow("'%' with one hex digit")
+        << set + "?securitytype=%4" << set + "?securitytype=%254";
+    QTest::newRow("'%' with non-hex digits")
+        << set + "?securitytype=%zz" << set + "?securitytype=%25zz";
     // Qt's URL normalisation writes valid escapes in their canonical, equivalent form; they are
     // never escaped a second time.
-    QTest::newRow("valid escape not escaped again") << set + "?securitytype=%41%2f"
-                                                    << set + "?securitytype=A%2F";
-    QTest::newRow("non-ASCII as UTF-8") << set + "?securitytype=Clé"
-                                        << set + "?securitytype=Cl%C3%A9";
-    QTest::newRow("non-ASCII beside a lone '%'") << set + "?securitytype=é%"
-                                                 << set + "?securitytype=%C3%A9%25";
+    QTest::newRow("valid escape not escaped again")
+        << set + "?securitytype=%41%2f" << set + "?securitytype=A%2F";
+    QTest::newRow("non-ASCII as UTF-8")
+        << set + "?securitytype=Clé" << set + "?securitytype=Cl%C3%A9";
+    QTest::newRow("non-ASCII beside a lone '%'")
+        << set + "?securitytype=é%" << set + "?securitytype=%C3%A9%25";
     QTest::newRow("ampersand and equals kept") << "/WifiConfig/setupGetStatus?a=1&b=2"
                                                << "/WifiConfig/setupGetStatus?a=1&b=2";
 }
@@ -212,13 +218,11 @@ void TestAgentTransport::cameraAnswerIsTheReply_data()
         << withFault(CameraFault::Redirect, "setupGetVersion") << "1.05.02.0031";
     QTest::newRow("HTTP error status keeps the camera's body")
         << withFault(CameraFault::HttpStatus500, "setupGetVersion") << "1.05.02.0031";
-    QTest::newRow("slow reply waited for")
-        << [] {
-               CameraScenario s = withFault(CameraFault::SlowReply, "setupGetVersion");
-               s.slowMs = 300;
-               return s;
-           }()
-        << "1.05.02.0031";
+    QTest::newRow("slow reply waited for") << [] {
+        CameraScenario s = withFault(CameraFault::SlowReply, "setupGetVersion");
+        s.slowMs = 300;
+        return s;
+    }() << "1.05.02.0031";
     QTest::newRow("text ends at the first zero byte")
         << withFault(CameraFault::GarbageWithZero, "setupGetVersion") << "1.05.02.0031";
 }
@@ -257,7 +261,7 @@ void TestAgentTransport::failedTransferCountsAsNoReply()
 {
     QFETCH(CameraScenario, cameraScenario);
     m_camera->setScenario(cameraScenario);
-    AgentTiming::setTransferTimeoutMs(1000);
+    AgentTiming::setTransferTimeoutMs(2000);
 
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     QString version = QStringLiteral("before");
@@ -313,6 +317,56 @@ void TestAgentTransport::triesAndPauses()
     QCOMPARE(m_camera->requests("setupGetStatus").size(), requests);
 }
 
+void TestAgentTransport::waitsKeepWindowAnsweringWithoutBurningCpu_data()
+{
+    QTest::addColumn<CameraScenario>("cameraScenario");
+    QTest::addColumn<int>("pauseMs");
+
+    QTest::newRow("pause after an empty reply")
+        << withFault(CameraFault::EmptyBody, "setupGetStatus") << 4000;
+    QTest::newRow("slow reply") << [] {
+        CameraScenario s = withFault(CameraFault::SlowReply, "setupGetStatus");
+        s.slowMs = 2000;
+        return s;
+    }() << 0;
+}
+
+void TestAgentTransport::waitsKeepWindowAnsweringWithoutBurningCpu()
+{
+    QFETCH(CameraScenario, cameraScenario);
+    QFETCH(int, pauseMs);
+
+    m_camera->setScenario(cameraScenario);
+    AgentTiming::setPauseStepMs(500);
+    MyHttpsAgent agent(cameraAddress.toString(), nullptr);
+    QVERIFY(agent.VerifyPortNumber());
+
+    // Stands for the window's repaints and clicks: they must keep coming during the wait.
+    int ticks = 0;
+    QTimer window;
+    connect(&window, &QTimer::timeout, [&ticks] { ++ticks; });
+    window.start(20);
+
+    QElapsedTimer clock;
+    clock.start();
+    const std::clock_t cpuBefore = std::clock();
+    agent.executeGetCommand(statusCommand, 1, pauseMs);
+    const double cpuMs = double(std::clock() - cpuBefore) * 1000.0 / CLOCKS_PER_SEC;
+    const qint64 elapsed = clock.elapsed();
+
+    QVERIFY2(elapsed >= 1900, qPrintable(QString::number(elapsed)));
+    QVERIFY2(ticks >= elapsed / 20 / 3, qPrintable(QString::number(ticks)));
+    // Blocking in the event loop costs about 1 % of a core; spinning it costs all it can get.
+    QVERIFY2(cpuMs < elapsed * 0.15, qPrintable(QString::number(cpuMs)));
+}
+
+void TestAgentTransport::emptyHostGivesNoReply()
+{
+    MyHttpsAgent agent(QString(), nullptr);
+    QVERIFY(!agent.VerifyPortNumber());
+    QCOMPARE(agent.executeGetCommand(statusCommand, 2, 0), StatusNoReply);
+}
+
 void TestAgentTransport::portCheckedOnceAfterSuccess()
 {
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
@@ -334,8 +388,7 @@ void TestAgentTransport::failedPortCheckRepeatedOnEveryTry()
     QCOMPARE(m_camera->requests("setupVerify").size(), 3);
     QCOMPARE(m_camera->requests("setupGetStatus").size(), 0);
     const QString attempt = QStringLiteral("Trying Port 80 ...\nFailed when trying port 80 \n");
-    QCOMPARE(readAll(logName),
-             "Connection to 127.0.0.42\n" + attempt + attempt + attempt);
+    QCOMPARE(readAll(logName), "Connection to 127.0.0.42\n" + attempt + attempt + attempt);
 }
 
 void TestAgentTransport::cancelEndsWait_data()
@@ -453,7 +506,8 @@ void TestAgentTransport::secretsMaskedInLogAndTrace()
     for (const QString &text : {log, trace}) {
         for (const char *secret : {"cret", "n3w", "k3y", "pass?", "pass -"})
             QVERIFY2(!text.contains(QLatin1String(secret)), qPrintable(text));
-        QVERIFY(text.contains("sendHttpsCommand  sent # /WifiConfig/setupGetLogin?Pass=********\n"));
+        QVERIFY(
+            text.contains("sendHttpsCommand  sent # /WifiConfig/setupGetLogin?Pass=********\n"));
         QVERIFY(text.contains(
             "sendHttpsCommand  sent # /WifiConfig/setupSetPwd?SessionId=s1?Pass=********\n"));
         QVERIFY(text.contains("sendHttpsCommand  sent # /WifiConfig/setupSetSSID?SessionId=s1"

@@ -57,27 +57,52 @@ void TestReplyParsing::elementValue_data()
     QTest::addColumn<QString>("tag");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("simple") << "<SessionId>abc</SessionId>" << "SessionId" << "abc";
-    QTest::newRow("empty element") << "<SSID></SSID>" << "SSID" << "";
-    QTest::newRow("name absent") << "<Version>1</Version>" << "SessionId" << "";
-    QTest::newRow("empty text") << "" << "SSID" << "";
-    QTest::newRow("first element wins")
-        << "<Version>1.2</Version><Version>3</Version>" << "Version" << "1.2";
-    QTest::newRow("missing closing tag") << "<SSID>home" << "SSID" << "home";
-    QTest::newRow("other letter case: rest from tag length + 1")
-        << "<sessionid>abc</sessionid>xyz" << "SessionId" << ">abc</sessionid>xyz";
-    QTest::newRow("name outside a tag") << "SSID is home" << "SSID" << "is home";
-    QTest::newRow("name only, text too short") << "ssid" << "SSID" << "";
-    QTest::newRow("opening tag with attribute does not match")
-        << "<SSID x=\"1\">a</SSID>" << "SSID" << " x=\"1\">a</SSID>";
-    QTest::newRow("nested: inner closing tag ends it") << "<a><a>x</a></a>" << "a" << "<a>x";
-    QTest::newRow("closing tag before opening tag is skipped")
-        << "</SSID><SSID>a</SSID>" << "SSID" << "a";
-    QTest::newRow("content raw, not trimmed or decoded")
-        << "<SSID> a &amp; b </SSID>" << "SSID" << " a &amp; b ";
+    QTest::newRow("simple") << "<SessionId>abc</SessionId>"
+                            << "SessionId"
+                            << "abc";
+    QTest::newRow("empty element") << "<SSID></SSID>"
+                                   << "SSID"
+                                   << "";
+    QTest::newRow("name absent") << "<Version>1</Version>"
+                                 << "SessionId"
+                                 << "";
+    QTest::newRow("empty text") << ""
+                                << "SSID"
+                                << "";
+    QTest::newRow("first element wins") << "<Version>1.2</Version><Version>3</Version>"
+                                        << "Version"
+                                        << "1.2";
+    QTest::newRow("missing closing tag") << "<SSID>home"
+                                         << "SSID"
+                                         << "home";
+    QTest::newRow("other letter case: rest from tag length + 1") << "<sessionid>abc</sessionid>xyz"
+                                                                 << "SessionId"
+                                                                 << ">abc</sessionid>xyz";
+    QTest::newRow("name outside a tag") << "SSID is home"
+                                        << "SSID"
+                                        << "is home";
+    QTest::newRow("name only, text too short") << "ssid"
+                                               << "SSID"
+                                               << "";
+    QTest::newRow("opening tag with attribute does not match") << "<SSID x=\"1\">a</SSID>"
+                                                               << "SSID"
+                                                               << " x=\"1\">a</SSID>";
+    QTest::newRow("nested: inner closing tag ends it") << "<a><a>x</a></a>"
+                                                       << "a"
+                                                       << "<a>x";
+    QTest::newRow("closing tag before opening tag is skipped") << "</SSID><SSID>a</SSID>"
+                                                               << "SSID"
+                                                               << "a";
+    QTest::newRow("content raw, not trimmed or decoded") << "<SSID> a &amp; b </SSID>"
+                                                         << "SSID"
+                                                         << " a &amp; b ";
     QTest::newRow("element inside a larger reply")
-        << "<Reply><Error>501</Error><Detail>x</Detail></Reply>" << "Error" << "501";
-    QTest::newRow("non-ASCII content") << "<SSID>Café</SSID>" << "SSID" << "Café";
+        << "<Reply><Error>501</Error><Detail>x</Detail></Reply>"
+        << "Error"
+        << "501";
+    QTest::newRow("non-ASCII content") << "<SSID>Café</SSID>"
+                                       << "SSID"
+                                       << "Café";
 }
 
 void TestReplyParsing::elementValue()
@@ -95,24 +120,29 @@ void TestReplyParsing::elements_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("two blocks in order")
-        << "<Network><SSID>a</SSID></Network><Network><SSID>b</SSID></Network>" << "Network"
+        << "<Network><SSID>a</SSID></Network><Network><SSID>b</SSID></Network>"
+        << "Network"
         << QStringList{"<Network><SSID>a</SSID></Network>", "<Network><SSID>b</SSID></Network>"};
-    QTest::newRow("name absent: empty list") << "<Error>500</Error>" << "Network" << QStringList{};
-    QTest::newRow("empty text") << "" << "Network" << QStringList{};
+    QTest::newRow("name absent: empty list") << "<Error>500</Error>"
+                                             << "Network" << QStringList{};
+    QTest::newRow("empty text") << ""
+                                << "Network" << QStringList{};
     QTest::newRow("outer element named alike adds '</Network'")
-        << "<Networks><Network><SSID>a</SSID></Network></Networks>" << "Network"
-        << QStringList{"<Network><SSID>a</SSID></Network>", "</Network"};
-    QTest::newRow("remainder exactly the name") << "Network" << "Network" << QStringList{"Network"};
+        << "<Networks><Network><SSID>a</SSID></Network></Networks>"
+        << "Network" << QStringList{"<Network><SSID>a</SSID></Network>", "</Network"};
+    QTest::newRow("remainder exactly the name") << "Network"
+                                                << "Network" << QStringList{"Network"};
     QTest::newRow("text between blocks skipped")
-        << "x<Network>1</Network>yy<Network>2</Network>z" << "Network"
-        << QStringList{"<Network>1</Network>", "<Network>2</Network>"};
-    QTest::newRow("missing closing tag at start") << "<Network>abc" << "Network"
-                                                  << QStringList{"<Network>"};
-    QTest::newRow("missing closing tag after text")
-        << "xx<Network>abcdefghijkl" << "Network" << QStringList{"<Networ"};
-    QTest::newRow("lower-case blocks only")
-        << "<network>a</network>" << "Network" << QStringList{"<network>", "a</networ"};
-    QTest::newRow("empty tag gives nothing") << "<>abc</>" << "" << QStringList{};
+        << "x<Network>1</Network>yy<Network>2</Network>z"
+        << "Network" << QStringList{"<Network>1</Network>", "<Network>2</Network>"};
+    QTest::newRow("missing closing tag at start") << "<Network>abc"
+                                                  << "Network" << QStringList{"<Network>"};
+    QTest::newRow("missing closing tag after text") << "xx<Network>abcdefghijkl"
+                                                    << "Network" << QStringList{"<Networ"};
+    QTest::newRow("lower-case blocks only") << "<network>a</network>"
+                                            << "Network" << QStringList{"<network>", "a</networ"};
+    QTest::newRow("empty tag gives nothing") << "<>abc</>"
+                                             << "" << QStringList{};
 }
 
 void TestReplyParsing::elements()
