@@ -18,6 +18,9 @@ TabDeviceauthentication::TabDeviceauthentication(const QString &strMessage, QWid
     m_passwordEdit = new QLineEdit;
     m_passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
     m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_passwordEdit->setAccessibleName(tr("Wi-Fi setup password"));
+    // The prompt changes after a refused password; a screen reader reads it with the field.
+    m_passwordEdit->setAccessibleDescription(strMessage);
 
     m_changePasswordCheck = new QCheckBox(tr("Change password"));
     m_changePasswordCheck->setObjectName(QStringLiteral("changePasswordCheck"));
@@ -35,6 +38,7 @@ TabDeviceauthentication::TabDeviceauthentication(const QString &strMessage, QWid
     setLayout(layout);
 
     setWindowTitle(tr("%1 - Wi-Fi Setup Tool").arg(QStringLiteral("Lumetra")));
+    m_passwordEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void TabDeviceauthentication::accept()
