@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextDocumentFragment>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -19,8 +20,11 @@ TabDeviceauthentication::TabDeviceauthentication(const QString &strMessage, QWid
     m_passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
     m_passwordEdit->setEchoMode(QLineEdit::Password);
     m_passwordEdit->setAccessibleName(tr("Wi-Fi setup password"));
-    // The prompt changes after a refused password; a screen reader reads it with the field.
-    m_passwordEdit->setAccessibleDescription(strMessage);
+    // The prompt changes after a refused password; a screen reader reads it with the field, as
+    // plain words even when the prompt is rich text.
+    m_passwordEdit->setAccessibleDescription(
+        Qt::mightBeRichText(strMessage) ? QTextDocumentFragment::fromHtml(strMessage).toPlainText()
+                                        : strMessage);
 
     m_changePasswordCheck = new QCheckBox(tr("Change password"));
     m_changePasswordCheck->setObjectName(QStringLiteral("changePasswordCheck"));

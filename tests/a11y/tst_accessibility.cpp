@@ -69,6 +69,7 @@ QStringList buttonsLeftToRight(QDialog *dialog)
 struct DialogWalk
 {
     QString firstFocus;
+    QString firstDescription;
     QStringList tabCycle;
     QStringList backCycle;
     QStringList unnamed;
@@ -124,45 +125,61 @@ void TestAccessibility::dialogsByKeyboard_data()
 {
     QTest::addColumn<DialogFactory>("make");
     QTest::addColumn<QStringList>("fields");
+    // What a screen reader adds about the first field; empty where the dialog has nothing to add.
+    QTest::addColumn<QString>("description");
 
     const QString password = QStringLiteral("Wi-Fi setup password");
+    const QString change = QStringLiteral("Change password");
     const QString newPassword = QStringLiteral("New password");
     const QString confirm = QStringLiteral("Confirm new password");
     const QString ssid = QStringLiteral("Wireless network name (SSID)");
     const QString key = QStringLiteral("Wireless network key (password)");
     const QString keyType = QStringLiteral("Wireless network key type");
 
-    QTest::newRow("password") << DialogFactory([](QWidget *p) -> QDialog * {
-        return new TabDeviceauthentication(
-            QStringLiteral("Enter the Lumetra - Wi-Fi setup password"), p);
-    }) << QStringList{password, QStringLiteral("Change password")};
-    QTest::newRow("password retry") << DialogFactory([](QWidget *p) -> QDialog * {
-        return new TabDeviceauthentication(QStringLiteral("Incorrect password.  Please try again."),
-                                           p);
-    }) << QStringList{password, QStringLiteral("Change password")};
-    QTest::newRow("create password")
-        << DialogFactory([](QWidget *p) -> QDialog * { return new TabChangePassword(p, {}); })
-        << QStringList{newPassword, confirm};
+    const auto passwordDialog = [](const QString &prompt) {
+        return DialogFactory(
+            [prompt](QWidget *p) -> QDialog * { return new TabDeviceauthentication(prompt, p); });
+    };
+    const auto changeDialog = [](const QString &current) {
+        return DialogFactory(
+            [current](QWidget *p) -> QDialog * { return new TabChangePassword(p, current); });
+    };
+    const auto wifiDialog = [](const QList<WIFINetworkEntry> &list) {
+        return DialogFactory(
+            [list](QWidget *p) -> QDialog * { return new TabWifiCredentials(p, list, nullptr); });
+    };
+
+    const QString first = QStringLiteral("Enter the Lumetra - Wi-Fi setup password");
+    const QString retry = QStringLiteral("Incorrect password.  Please try again.");
+    const QString linked = QStringLiteral(
+        "<html><body>Forgot it? See <a href=\"https://example.com/reset\">the guide</a>.</body>"
+        "</html>");
+    QTest::newRow("password") << passwordDialog(first) << QStringList{password, change} << first;
+    QTest::newRow("password retry")
+        << passwordDialog(retry) << QStringList{password, change} << retry;
+    QTest::newRow("password prompt with a link")
+        << passwordDialog(linked) << QStringList{password, change}
+        << QStringLiteral("Forgot it? See the guide.");
+    QTest::newRow("create password") << changeDialog(QString()) << QStringList{newPassword, confirm}
+                                     << QStringLiteral("At least 4 characters");
     // The old password is shown but cannot be edited, so it is no Tab stop.
-    QTest::newRow("change password") << DialogFactory([](QWidget *p) -> QDialog * {
-        return new TabChangePassword(p, QStringLiteral("Nomo-1234"));
-    }) << QStringList{newPassword, confirm};
-    QTest::newRow("wifi") << DialogFactory([](QWidget *p) -> QDialog * {
-        return new TabWifiCredentials(p, networks({{"HomeNet", "WPA2-AES"}, {"Old", "WEP"}}),
-                                      nullptr);
-    }) << QStringList{ssid, key, keyType};
-    QTest::newRow("wifi WEP shows hex box") << DialogFactory([](QWidget *p) -> QDialog * {
-        return new TabWifiCredentials(p, networks({{"Old", "WEP"}}), nullptr);
-    }) << QStringList{ssid, key, keyType, QStringLiteral("Hex Key  ")};
-    QTest::newRow("wifi without networks") << DialogFactory([](QWidget *p) -> QDialog * {
-        return new TabWifiCredentials(p, {}, nullptr);
-    }) << QStringList{ssid, key, keyType};
+    QTest::newRow("change password")
+        << changeDialog(QStringLiteral("Nomo-1234")) << QStringList{newPassword, confirm}
+        << QStringLiteral("At least 4 characters");
+    QTest::newRow("wifi") << wifiDialog(networks({{"HomeNet", "WPA2-AES"}, {"Old", "WEP"}}))
+                          << QStringList{ssid, key, keyType} << QString();
+    QTest::newRow("wifi WEP shows hex box")
+        << wifiDialog(networks({{"Old", "WEP"}}))
+        << QStringList{ssid, key, keyType, QStringLiteral("Hex Key  ")} << QString();
+    QTest::newRow("wifi without networks")
+        << wifiDialog({}) << QStringList{ssid, key, keyType} << QString();
 }
 
 void TestAccessibility::dialogsByKeyboard()
 {
     QFETCH(DialogFactory, make);
     QFETCH(QStringList, fields);
+    QFETCH(QString, description);
 
     QWidget page; // the communication page the dialogs are built on
     page.resize(400, 300);
@@ -178,6 +195,7 @@ void TestAccessibility::dialogsByKeyboard()
             return;
         walk.walked = true;
         walk.firstFocus = spokenName(focus);
+        walk.firstDescription = focus->accessibleDescription();
         walk.unnamed = unnamedControls(dialog.get());
         walk.buttons = buttonsLeftToRight(dialog.get());
         // Round the Tab chain until it is back at the start (bounded, in case it never is).
@@ -203,6 +221,8 @@ void TestAccessibility::dialogsByKeyboard()
     QVERIFY(walk.walked);
     QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(walk.firstFocus, fields.first());
+    if (!description.isEmpty())
+        QCOMPARE(walk.firstDescription, description);
     QVERIFY2(walk.unnamed.isEmpty(), qPrintable(walk.unnamed.join(QStringLiteral(", "))));
     QVERIFY(!walk.buttons.isEmpty());
     QCOMPARE(walk.tabCycle, fields + walk.buttons);
