@@ -7,11 +7,11 @@
 #include "pages/tabnomocommunication.h"
 
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-NomoWizard::NomoWizard(QWidget *parent)
-    : QDialog(parent)
+NomoWizard::NomoWizard(QWidget *parent) : QDialog(parent)
 {
     m_pageStack = new QStackedWidget;
 
@@ -45,6 +45,16 @@ NomoWizard::NomoWizard(QWidget *parent)
     auto *layout = new QVBoxLayout;
     layout->addWidget(m_pageStack);
     setLayout(layout);
+
+    for (int i = 0; i < m_pageStack->count(); ++i) {
+        QPushButton *pageDefault = nullptr;
+        const auto buttons = m_pageStack->widget(i)->findChildren<QPushButton *>();
+        for (QPushButton *button : buttons) {
+            if (button->isDefault())
+                pageDefault = button;
+        }
+        m_defaultButtons.append(pageDefault);
+    }
 }
 
 int NomoWizard::currentPageIndex() const
@@ -59,6 +69,8 @@ void NomoWizard::MoveWidgetSlot(int tabindex)
 
 void NomoWizard::OnCurrentWidgetChanged(int widgetIndex)
 {
+    // Before the page's work: on page 3 that work is the whole session.
+    restoreDefaultButton(widgetIndex);
     switch (widgetIndex) {
     case 1:
         m_scanPage->ClearDevices();
@@ -82,6 +94,16 @@ void NomoWizard::OnCurrentWidgetChanged(int widgetIndex)
     default:
         break;
     }
+}
+
+void NomoWizard::restoreDefaultButton(int pageIndex)
+{
+    QPushButton *button = m_defaultButtons.value(pageIndex);
+    if (!button)
+        return;
+    // Off first: setting a flag that is still set would not reclaim the role from the others.
+    button->setDefault(false);
+    button->setDefault(true);
 }
 
 void NomoWizard::keyPressEvent(QKeyEvent *event)

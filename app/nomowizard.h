@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+class QPushButton;
 class QStackedWidget;
 class TabCommunicationResults;
 class TabConfigureOneNomo;
@@ -42,10 +43,17 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // Makes the page's own default button the one that answers Enter again.
+    void restoreDefaultButton(int pageIndex);
+
     TabWelcome *m_welcomePage = nullptr;
     TabScanNetwork *m_scanPage = nullptr;
     TabConfigureOneNomo *m_devicePage = nullptr;
     TabNomoCommunication *m_communicationPage = nullptr;
     TabCommunicationResults *m_resultsPage = nullptr;
     QStackedWidget *m_pageStack = nullptr;
+    // Each page's default button (or none), by page index. All pages share this one dialog, where
+    // only one button can be the default at a time, and a button that takes the keyboard focus
+    // takes the default role with it.
+    QList<QPushButton *> m_defaultButtons;
 };

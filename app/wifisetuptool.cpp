@@ -6,7 +6,6 @@
 #include <QFont>
 #include <QIcon>
 #include <QMessageBox>
-#include <QPixmap>
 #include <QSharedMemory>
 
 namespace {
@@ -47,7 +46,11 @@ int runWifiSetupTool(QApplication &app)
 void applyWifiSetupLook(QApplication &app)
 {
     QApplication::setFont(QFont(QStringLiteral("Arial"), 10));
-    QApplication::setWindowIcon(QIcon(QPixmap(QStringLiteral("favicon_lm.ico"))));
+    // Every size the file holds, so the desktop shows the one drawn for its panel, title bar or
+    // switcher. An icon made from a missing or unreadable file is not null but holds no image:
+    // then there is no icon at all.
+    const QIcon icon(QStringLiteral("favicon_lm.ico"));
+    QApplication::setWindowIcon(icon.availableSizes().isEmpty() ? QIcon() : icon);
     app.setStyleSheet(
         QStringLiteral("QDialog { background: white; } QPushButton  {background: #EA7E1D}"));
 }

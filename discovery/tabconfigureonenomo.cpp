@@ -43,6 +43,7 @@ TabConfigureOneNomo::TabConfigureOneNomo(QWidget *parent, int tabIndex)
     m_logoLabel = new QLabel;
     m_logoLabel->setPixmap(QPixmap(tr(":/images/Lumetra_small.png")));
     m_logoLabel->setAlignment(Qt::AlignRight);
+    m_logoLabel->setAccessibleName(tr("Lumetra logo"));
 
     m_rescanButton = new QPushButton(tr("Re-Scan"));
     m_rescanButton->setMinimumWidth(100);
@@ -58,6 +59,8 @@ TabConfigureOneNomo::TabConfigureOneNomo(QWidget *parent, int tabIndex)
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scrollArea->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scrollArea->setAccessibleName(tr("Detected Lumetra devices"));
+    m_scrollArea->setAccessibleDescription(tr("Choose the camera to set up"));
 
     m_topRowLayout = new QHBoxLayout;
     m_topRowLayout->addWidget(m_textLabel);
@@ -116,6 +119,18 @@ void TabConfigureOneNomo::setDevices(const QStringList &devices)
     // Takes the container over and deletes the one it showed before.
     m_scrollArea->setWidget(m_choiceContainer);
     m_continueButton->setEnabled(false);
+    // Made after the page's own widgets, the choices would come last in the Tab order: they go
+    // where they stand, between the list and the buttons.
+    QWidget *previous = m_scrollArea;
+    for (QRadioButton *button : std::as_const(m_choiceButtons)) {
+        QWidget::setTabOrder(previous, button);
+        previous = button;
+    }
+    QWidget::setTabOrder(previous, m_rescanButton);
+    QWidget::setTabOrder(m_rescanButton, m_continueButton);
+    // Keyboard users start at the first camera: Space chooses it, Enter continues.
+    if (!m_choiceButtons.isEmpty() && isVisible())
+        m_choiceButtons.first()->setFocus(Qt::TabFocusReason);
 }
 
 void TabConfigureOneNomo::OnDetectedNomosChecked()

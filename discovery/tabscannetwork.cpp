@@ -32,6 +32,7 @@ TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
     m_logoLabel->setObjectName(QStringLiteral("logoLabel"));
     m_logoLabel->setPixmap(QPixmap(tr(":/images/Lumetra_small.png")));
     m_logoLabel->setAlignment(Qt::AlignRight);
+    m_logoLabel->setAccessibleName(tr("Lumetra logo"));
 
     m_statusLabel = new QLabel;
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
@@ -40,6 +41,8 @@ TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
     m_progressBar->setMaximum(0);
     m_progressBar->setMinimum(0);
+    m_progressBar->setAccessibleName(tr("Scan progress"));
+    m_progressBar->setAccessibleDescription(tr("Busy while the network is searched for cameras"));
 
     m_continueButton = new QPushButton(tr("Continue to Next Step"));
     m_continueButton->setObjectName(QStringLiteral("continueButton"));

@@ -18,17 +18,21 @@ TabChangePassword::TabChangePassword(QWidget *parent, const QString &strPassword
         m_oldPasswordEdit->setObjectName(QStringLiteral("oldPasswordEdit"));
         m_oldPasswordEdit->setEchoMode(QLineEdit::Password);
         m_oldPasswordEdit->setEnabled(false);
+        m_oldPasswordEdit->setAccessibleName(tr("Old password"));
         layout->addRow(tr("Old Password :"), m_oldPasswordEdit);
     }
 
     m_newPasswordEdit = new QLineEdit;
     m_newPasswordEdit->setObjectName(QStringLiteral("newPasswordEdit"));
     m_newPasswordEdit->setEchoMode(QLineEdit::Password);
+    m_newPasswordEdit->setAccessibleName(tr("New password"));
+    m_newPasswordEdit->setAccessibleDescription(tr("At least 4 characters"));
     layout->addRow(tr("New Password :"), m_newPasswordEdit);
 
     m_confirmPasswordEdit = new QLineEdit;
     m_confirmPasswordEdit->setObjectName(QStringLiteral("confirmPasswordEdit"));
     m_confirmPasswordEdit->setEchoMode(QLineEdit::Password);
+    m_confirmPasswordEdit->setAccessibleName(tr("Confirm new password"));
     layout->addRow(tr("Confirm New Password :"), m_confirmPasswordEdit);
 
     layout->addRow(new QLabel(tr("<html><body><b>IMPORTANT: Record password for any future Wi-Fi "
@@ -42,6 +46,7 @@ TabChangePassword::TabChangePassword(QWidget *parent, const QString &strPassword
 
     setLayout(layout);
     setWindowTitle(tr("%1 - Wi-Fi Setup Tool").arg(QStringLiteral("Lumetra")));
+    m_newPasswordEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void TabChangePassword::accept()

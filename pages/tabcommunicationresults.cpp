@@ -30,12 +30,14 @@ TabCommunicationResults::TabCommunicationResults(QWidget *parent, int tabIndex)
     m_logoLabel = new QLabel;
     m_logoLabel->setPixmap(QPixmap(QStringLiteral(":/images/Lumetra_small.png")));
     m_logoLabel->setAlignment(Qt::AlignRight);
+    m_logoLabel->setAccessibleName(tr("Lumetra logo"));
 
     m_backgroundLabel = new QLabel;
     m_backgroundLabel->setObjectName(QStringLiteral("backgroundLabel"));
     m_backgroundLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_backgroundLabel->setPixmap(QPixmap(QStringLiteral(":/images/bkg.png")));
     m_backgroundLabel->hide();
+    m_backgroundLabel->setAccessibleName(tr("Camera picture"));
 
     m_textLabel = new QLabel;
     m_textLabel->setObjectName(QStringLiteral("textLabel"));

@@ -5,6 +5,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTextDocumentFragment>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -18,6 +19,12 @@ TabDeviceauthentication::TabDeviceauthentication(const QString &strMessage, QWid
     m_passwordEdit = new QLineEdit;
     m_passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
     m_passwordEdit->setEchoMode(QLineEdit::Password);
+    m_passwordEdit->setAccessibleName(tr("Wi-Fi setup password"));
+    // The prompt changes after a refused password; a screen reader reads it with the field, as
+    // plain words even when the prompt is rich text.
+    m_passwordEdit->setAccessibleDescription(
+        Qt::mightBeRichText(strMessage) ? QTextDocumentFragment::fromHtml(strMessage).toPlainText()
+                                        : strMessage);
 
     m_changePasswordCheck = new QCheckBox(tr("Change password"));
     m_changePasswordCheck->setObjectName(QStringLiteral("changePasswordCheck"));
@@ -35,6 +42,7 @@ TabDeviceauthentication::TabDeviceauthentication(const QString &strMessage, QWid
     setLayout(layout);
 
     setWindowTitle(tr("%1 - Wi-Fi Setup Tool").arg(QStringLiteral("Lumetra")));
+    m_passwordEdit->setFocus(Qt::OtherFocusReason);
 }
 
 void TabDeviceauthentication::accept()

@@ -24,9 +24,12 @@ TabNomoCommunication::TabNomoCommunication(QWidget *parent, int tabIndex)
     m_logoLabel = new QLabel;
     m_logoLabel->setPixmap(QPixmap(QStringLiteral(":/images/Lumetra_small.png")));
     m_logoLabel->setAlignment(Qt::AlignRight);
+    m_logoLabel->setAccessibleName(tr("Lumetra logo"));
 
     m_progressBar = new QProgressBar;
     m_progressBar->setRange(0, 8);
+    m_progressBar->setAccessibleName(tr("Configuration progress"));
+    m_progressBar->setAccessibleDescription(tr("Steps of the camera's Wi-Fi setup completed"));
 
     m_cancelButton = new QPushButton(tr("Cancel"));
     m_cancelButton->setMinimumWidth(100);

@@ -38,17 +38,24 @@ TabWifiCredentials::TabWifiCredentials(QWidget *parent, const QList<WIFINetworkE
     m_ssidCombo = new QComboBox;
     m_ssidCombo->setObjectName(QStringLiteral("ssidCombo"));
     m_ssidCombo->setEditable(true);
+    m_ssidCombo->setAccessibleName(tr("Wireless network name (SSID)"));
+    m_ssidCombo->setAccessibleDescription(tr("Choose a network the camera sees, or type a name"));
+    // The focus rests in the box's text field: it answers to the same name.
+    m_ssidCombo->lineEdit()->setAccessibleName(m_ssidCombo->accessibleName());
     addNetworks(wifiList);
     m_ssidCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     layout->addRow(tr("Wireless Network Name (SSID):"), m_ssidCombo);
 
     m_keyEdit = new QLineEdit;
     m_keyEdit->setObjectName(QStringLiteral("keyEdit"));
+    m_keyEdit->setAccessibleName(tr("Wireless network key (password)"));
     layout->addRow(tr("Wireless Network Key (Password):"), m_keyEdit);
 
     m_keyTypeCombo = new QComboBox;
     m_keyTypeCombo->setObjectName(QStringLiteral("keyTypeCombo"));
     m_keyTypeCombo->setEditable(true);
+    m_keyTypeCombo->setAccessibleName(tr("Wireless network key type"));
+    m_keyTypeCombo->lineEdit()->setAccessibleName(m_keyTypeCombo->accessibleName());
     for (const char *keyType : keyTypes)
         m_keyTypeCombo->addItem(tr(keyType));
     m_keyTypeCombo->setCurrentIndex(keyTypeWpaAes);
@@ -84,6 +91,7 @@ TabWifiCredentials::TabWifiCredentials(QWidget *parent, const QList<WIFINetworkE
 
     setWindowTitle(tr("%1 - Wi-Fi Setup Tool").arg(QStringLiteral("Lumetra")));
     okButton->setDefault(true);
+    m_ssidCombo->setFocus(Qt::OtherFocusReason);
 }
 
 void TabWifiCredentials::addNetworks(const QList<WIFINetworkEntry> &networks)

@@ -2,7 +2,10 @@
 // every image the program shows is made here and can be regenerated at any scale.
 // Usage: nomo-artwork OUTPUT_DIR
 #include <QApplication>
+#include <QBuffer>
+#include <QDataStream>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QImage>
 #include <QLinearGradient>
@@ -71,8 +74,9 @@ void wordmark(QPainter &p, const QRectF &area, qreal pointSize, const QString &t
     small.setPixelSize(qRound(pointSize * 0.36));
     p.setFont(small);
     p.setPen(kDeepOrange);
-    p.drawText(QRectF(area.left() + 2, top.bottom() + 2, area.width(), area.height() - top.height()),
-               Qt::AlignLeft | Qt::AlignTop, tagline);
+    p.drawText(
+        QRectF(area.left() + 2, top.bottom() + 2, area.width(), area.height() - top.height()),
+        Qt::AlignLeft | Qt::AlignTop, tagline);
 }
 
 QImage welcome(int scale)
@@ -125,6 +129,39 @@ QImage icon(int size)
     return img;
 }
 
+// A Windows icon file holding one PNG-compressed image per size, so that a desktop picks the one
+// drawn for the size it shows (Qt's own ICO writer stores a single image).
+bool saveIco(const QList<QImage> &images, const QString &path)
+{
+    QList<QByteArray> pngs;
+    for (const QImage &img : images) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        if (!buffer.open(QIODevice::WriteOnly) || !img.save(&buffer, "PNG"))
+            return false;
+        pngs << png;
+    }
+    QByteArray ico;
+    QDataStream out(&ico, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out << quint16(0) << quint16(1) << quint16(images.size()); // reserved, type icon, count
+    quint32 offset = 6 + 16 * quint32(images.size());
+    for (int i = 0; i < images.size(); ++i) {
+        // Width and height 0 stand for 256.
+        out << quint8(images[i].width() & 0xFF) << quint8(images[i].height() & 0xFF) << quint8(0)
+            << quint8(0) // no palette, reserved
+            << quint16(1) << quint16(32) << quint32(pngs[i].size()) << quint32(offset);
+        offset += quint32(pngs[i].size());
+    }
+    for (const QByteArray &png : std::as_const(pngs))
+        out.writeRawData(png.constData(), int(png.size()));
+    QFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) && file.write(ico) == ico.size();
+    if (!ok)
+        qWarning("could not write %s", qPrintable(path));
+    return ok;
+}
+
 bool save(const QImage &img, const QString &path)
 {
     const bool ok = img.save(path);
@@ -144,11 +181,15 @@ int main(int argc, char **argv)
     for (int scale : {1, 2}) {
         const QString suffix = scale == 1 ? QString() : QStringLiteral("@2x");
         ok &= save(welcome(scale), out + QStringLiteral("/images/Lumetra%1.png").arg(suffix));
-        ok &= save(cornerMark(scale), out + QStringLiteral("/images/Lumetra_small%1.png").arg(suffix));
+        ok &= save(cornerMark(scale),
+                   out + QStringLiteral("/images/Lumetra_small%1.png").arg(suffix));
         ok &= save(background(scale), out + QStringLiteral("/images/bkg%1.png").arg(suffix));
     }
-    ok &= save(icon(48), out + QStringLiteral("/favicon_lm.ico"));
-    for (int size : {16, 24, 32, 48, 64, 128, 256})
-        ok &= save(icon(size), out + QStringLiteral("/icons/%1.png").arg(size));
+    QList<QImage> icons;
+    for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+        icons << icon(size);
+        ok &= save(icons.last(), out + QStringLiteral("/icons/%1.png").arg(size));
+    }
+    ok &= saveIco(icons, out + QStringLiteral("/favicon_lm.ico"));
     return ok ? 0 : 1;
 }
