@@ -15,14 +15,6 @@ void collectDebugLines(QtMsgType type, const QMessageLogContext &, const QString
         s_debugLines << text;
 }
 
-// What one bonjourRecordResolved emission carried.
-struct Report
-{
-    QString serviceName;
-    QString hostName;
-    QList<QHostAddress> addresses;
-};
-
 void deliver(BonjourServiceResolver &resolver, const char *hosttarget,
              DNSServiceErrorType error = kDNSServiceErr_NoError)
 {
@@ -39,120 +31,80 @@ class TestBonjourResolver : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void hostTargetLookedUp_data();
-    void hostTargetLookedUp();
-    void everyReplyReportsAgain();
-    void errorReplyReportsOnlyTheError();
-    void resolveWithoutServiceReportsError();
+    void everyReplyLooksUpTheHost_data()
+    {
+        QTest::addColumn<QByteArray>("hosttarget");
+        QTest::addColumn<QString>("hostName");
+        QTest::addColumn<QString>("mustHaveAddress");
+        // A numeric name comes back with the name the hosts file gives it (a reverse lookup), so
+        // only the address is pinned for those; the cut shows in it ("127.0.0.12" is another host).
+        QTest::newRow("numeric with closing dot") << QByteArray("127.0.0.1.") << QString()
+                                                  << "127.0.0.1";
+        QTest::newRow("last character cut even without a dot")
+            << QByteArray("127.0.0.12") << QString() << "127.0.0.1";
+        QTest::newRow("localhost") << QByteArray("localhost.") << "localhost" << "127.0.0.1";
+        QTest::newRow("only the dot: nothing to look up") << QByteArray(".") << "" << QString();
+        QTest::newRow("null target") << QByteArray() << "" << QString();
+    }
 
-private:
-    QList<Report> m_reports;
+    void everyReplyLooksUpTheHost()
+    {
+        QFETCH(QByteArray, hosttarget);
+        QFETCH(QString, hostName);
+        QFETCH(QString, mustHaveAddress);
+        BonjourServiceResolver resolver;
+        QList<QHostInfo> reports;
+        connect(&resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
+                [&reports](const QString &, QHostInfo &info) { reports.append(info); });
+        QSignalSpy errors(&resolver, &BonjourServiceResolver::error);
+
+        s_debugLines.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(collectDebugLines);
+        // The resolve keeps running after a report: each reply is reported again.
+        for (int i = 0; i < 2; ++i)
+            deliver(resolver, hosttarget.isNull() ? nullptr : hosttarget.constData());
+        qInstallMessageHandler(previous);
+
+        QCOMPARE(reports.size(), 2);
+        QCOMPARE(errors.count(), 0);
+        const QHostInfo &report = reports.first();
+        if (!hostName.isNull())
+            QCOMPARE(report.hostName(), hostName);
+        if (mustHaveAddress.isEmpty())
+            QVERIFY(report.addresses().isEmpty());
+        else
+            QVERIFY(report.addresses().contains(QHostAddress(mustHaveAddress)));
+        // One line for the target as received, then one per address in the order of the result.
+        QStringList expected{"Received hosttarget " + QString::fromUtf8(hosttarget)};
+        for (const QHostAddress &address : report.addresses())
+            expected << '"' + address.toString() + "\" Was detected";
+        QCOMPARE(s_debugLines, expected + expected);
+    }
+
+    void errorsReportNothingElse()
+    {
+        QVERIFY(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS").contains(QLatin1String("nowhere")));
+        BonjourServiceResolver resolver;
+        QSignalSpy errors(&resolver, &BonjourServiceResolver::error);
+        int reports = 0;
+        connect(&resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
+                [&reports](const QString &, QHostInfo &) { ++reports; });
+        const BonjourRecord cam(QStringLiteral("Dovrel Nomo 0123"), QStringLiteral("_http._tcp."),
+                                QStringLiteral("local."));
+        resolver.resolveBonjourRecord(cam);
+        QCOMPARE(errors.count(), 1);
+        QVERIFY(errors.first().first().toInt() != kDNSServiceErr_NoError);
+        QVERIFY(!resolver.isResolving());
+        // Nothing runs, so a second start is tried again instead of being refused.
+        resolver.resolveBonjourRecord(cam);
+        QCOMPARE(errors.count(), 2);
+        // Avahi's reply when its daemon goes away: an error code and null pointers throughout.
+        deliver(resolver, nullptr, kDNSServiceErr_Unknown);
+        QCOMPARE(errors.count(), 3);
+        QCOMPARE(errors.last().first().toInt(), int(kDNSServiceErr_Unknown));
+        QCOMPARE(reports, 0);
+    }
 };
-
-void TestBonjourResolver::hostTargetLookedUp_data()
-{
-    QTest::addColumn<QByteArray>("hosttarget");
-    QTest::addColumn<QString>("hostName");
-    QTest::addColumn<QString>("mustHaveAddress");
-
-    // A numeric name comes back with the name the hosts file gives it (a reverse lookup), so only
-    // the address is pinned for those; the cut shows in it ("127.0.0.12" would be another host).
-    QTest::newRow("numeric with closing dot")
-        << QByteArray("127.0.0.1.") << QString() << "127.0.0.1";
-    QTest::newRow("last character cut even without a dot")
-        << QByteArray("127.0.0.12") << QString() << "127.0.0.1";
-    QTest::newRow("localhost from the hosts file") << QByteArray("localhost.") << "localhost"
-                                                   << "127.0.0.1";
-    QTest::newRow("only the dot: nothing to look up") << QByteArray(".") << "" << QString();
-    QTest::newRow("empty target") << QByteArray("") << "" << QString();
-    QTest::newRow("null target") << QByteArray() << "" << QString();
-}
-
-void TestBonjourResolver::hostTargetLookedUp()
-{
-    QFETCH(QByteArray, hosttarget);
-    QFETCH(QString, hostName);
-    QFETCH(QString, mustHaveAddress);
-
-    BonjourServiceResolver resolver;
-    QList<Report> reports;
-    connect(&resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
-            [&reports](const QString &name, QHostInfo &info) {
-                reports.append({name, info.hostName(), info.addresses()});
-            });
-    QSignalSpy errors(&resolver, &BonjourServiceResolver::error);
-
-    s_debugLines.clear();
-    const QtMessageHandler previous = qInstallMessageHandler(collectDebugLines);
-    deliver(resolver, hosttarget.isNull() ? nullptr : hosttarget.constData());
-    qInstallMessageHandler(previous);
-
-    QCOMPARE(reports.size(), 1);
-    QCOMPARE(errors.count(), 0);
-    const Report &report = reports.first();
-    if (!hostName.isNull())
-        QCOMPARE(report.hostName, hostName);
-    if (mustHaveAddress.isEmpty())
-        QVERIFY(report.addresses.isEmpty());
-    else
-        QVERIFY2(report.addresses.contains(QHostAddress(mustHaveAddress)),
-                 qPrintable(mustHaveAddress));
-
-    // One line for the target as received, then one per address in the order of the result.
-    QStringList expected{QStringLiteral("Received hosttarget ") + QString::fromUtf8(hosttarget)};
-    for (const QHostAddress &address : report.addresses)
-        expected << '"' + address.toString() + "\" Was detected";
-    QCOMPARE(s_debugLines, expected);
-}
-
-void TestBonjourResolver::everyReplyReportsAgain()
-{
-    BonjourServiceResolver resolver;
-    int reports = 0;
-    connect(&resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
-            [&reports](const QString &, QHostInfo &info) {
-                QCOMPARE(info.addresses(),
-                         QList<QHostAddress>{QHostAddress(QStringLiteral("127.0.0.1"))});
-                ++reports;
-            });
-    QTest::ignoreMessage(QtDebugMsg, "Received hosttarget 127.0.0.1.");
-    QTest::ignoreMessage(QtDebugMsg, "\"127.0.0.1\" Was detected");
-    deliver(resolver, "127.0.0.1.");
-    QTest::ignoreMessage(QtDebugMsg, "Received hosttarget 127.0.0.1.");
-    QTest::ignoreMessage(QtDebugMsg, "\"127.0.0.1\" Was detected");
-    deliver(resolver, "127.0.0.1.");
-    QCOMPARE(reports, 2);
-}
-
-void TestBonjourResolver::errorReplyReportsOnlyTheError()
-{
-    BonjourServiceResolver resolver;
-    QSignalSpy errors(&resolver, &BonjourServiceResolver::error);
-    int reports = 0;
-    connect(&resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
-            [&reports](const QString &, QHostInfo &) { ++reports; });
-    // Avahi's reply when its daemon goes away: an error code and null pointers throughout.
-    deliver(resolver, nullptr, kDNSServiceErr_Unknown);
-    QCOMPARE(errors.count(), 1);
-    QCOMPARE(errors.first().first().toInt(), int(kDNSServiceErr_Unknown));
-    QCOMPARE(reports, 0);
-}
-
-void TestBonjourResolver::resolveWithoutServiceReportsError()
-{
-    QVERIFY(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS").contains(QLatin1String("nowhere")));
-    BonjourServiceResolver resolver;
-    QSignalSpy errors(&resolver, &BonjourServiceResolver::error);
-    const BonjourRecord cam(QStringLiteral("Dovrel Nomo 0123"), QStringLiteral("_http._tcp."),
-                            QStringLiteral("local."));
-    resolver.resolveBonjourRecord(cam);
-    QCOMPARE(errors.count(), 1);
-    QVERIFY(errors.first().first().toInt() != kDNSServiceErr_NoError);
-    QVERIFY(!resolver.isResolving());
-    // Nothing runs, so a second start is tried again instead of being refused.
-    resolver.resolveBonjourRecord(cam);
-    QCOMPARE(errors.count(), 2);
-}
 
 QTEST_GUILESS_MAIN(TestBonjourResolver)
 #include "tst_bonjourresolver.moc"
