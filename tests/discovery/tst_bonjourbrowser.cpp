@@ -37,10 +37,9 @@ void deliver(BonjourServiceBrowser &browser, const Reply &r)
 {
     // Error replies come with null names, as Avahi sends them when its daemon goes away.
     const bool ok = r.error == kDNSServiceErr_NoError;
-    BonjourServiceBrowser::bonjourBrowseReply(nullptr, r.flags, r.interfaceIndex, r.error,
-                                              ok ? r.name.constData() : nullptr,
-                                              ok ? "_http._tcp." : nullptr,
-                                              ok ? r.domain.constData() : nullptr, &browser);
+    BonjourServiceBrowser::bonjourBrowseReply(
+        nullptr, r.flags, r.interfaceIndex, r.error, ok ? r.name.constData() : nullptr,
+        ok ? "_http._tcp." : nullptr, ok ? r.domain.constData() : nullptr, &browser);
 }
 } // namespace
 
@@ -80,7 +79,8 @@ private Q_SLOTS:
                        reply(Remove | More, "Lumetra-5"), reply(Add, "Office Printer")}
             << Records{a, p} << 1 << 0;
         QTest::newRow("batch ended by an error: no list signal, later replies served")
-            << Replies{reply(Add | More, "Lumetra-5"), {0, 0, kDNSServiceErr_Unknown, {}, {}},
+            << Replies{reply(Add | More, "Lumetra-5"),
+                       {0, 0, kDNSServiceErr_Unknown, {}, {}},
                        reply(Add, cam)}
             << Records{b, a} << 1 << 1;
         QTest::newRow("non-ASCII name decoded from UTF-8")

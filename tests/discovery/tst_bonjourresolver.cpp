@@ -38,11 +38,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("mustHaveAddress");
         // A numeric name comes back with the name the hosts file gives it (a reverse lookup), so
         // only the address is pinned for those; the cut shows in it ("127.0.0.12" is another host).
-        QTest::newRow("numeric with closing dot") << QByteArray("127.0.0.1.") << QString()
-                                                  << "127.0.0.1";
+        QTest::newRow("numeric with closing dot")
+            << QByteArray("127.0.0.1.") << QString() << "127.0.0.1";
         QTest::newRow("last character cut even without a dot")
             << QByteArray("127.0.0.12") << QString() << "127.0.0.1";
-        QTest::newRow("localhost") << QByteArray("localhost.") << "localhost" << "127.0.0.1";
+        QTest::newRow("localhost") << QByteArray("localhost.") << "localhost"
+                                   << "127.0.0.1";
         QTest::newRow("only the dot: nothing to look up") << QByteArray(".") << "" << QString();
         QTest::newRow("null target") << QByteArray() << "" << QString();
     }

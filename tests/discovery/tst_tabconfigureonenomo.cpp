@@ -10,20 +10,13 @@
 #include <QTest>
 
 namespace {
-QStringList labels(const TabConfigureOneNomo &page)
+// The choice as shown: each button's label, the checked one marked with "*".
+QStringList shownChoice(const TabConfigureOneNomo &page)
 {
     QStringList texts;
     for (QRadioButton *button : page.choiceButtons())
-        texts << button->text();
+        texts << button->text() + (button->isChecked() ? "*" : "");
     return texts;
-}
-
-int checkedCount(const TabConfigureOneNomo &page)
-{
-    int n = 0;
-    for (QRadioButton *button : page.choiceButtons())
-        n += button->isChecked() ? 1 : 0;
-    return n;
 }
 
 void runDeferredDeletes()
@@ -55,7 +48,6 @@ private Q_SLOTS:
         row("only one leading blank removed", "Dovrel  Nomo 1@h", "Lumetra IP Camera Nomo 1", "h");
         row("maker anywhere", "Nomo Dovrel 3@h", "Lumetra IP Camera  3", "h");
         row("maker in lower case stays", "dovrel Nomo 4@h", "Lumetra IP Cameradovrel Nomo 4", "h");
-        row("percent stays literal", "Dovrel Nomo %1@h", "Lumetra IP Camera %1", "h");
         row("name holding an @", "Cam@era@host.local", "Cam", "era");
         row("no @: empty host", "Dovrel Nomo 0123", "Lumetra IP Camera 0123", "");
         row("empty entry", "", "", "");
@@ -122,16 +114,17 @@ private Q_SLOTS:
         for (int round = 0; round < 2; ++round) {
             const QString stored = page.selectedDevice();
             page.setDevices(devices);
-            QCOMPARE(labels(page), shown);
+            QCOMPARE(shownChoice(page), shown);
             QCOMPARE(page.findChild<QScrollArea *>()->widget()->findChildren<QRadioButton *>(),
                      page.choiceButtons());
-            QCOMPARE(checkedCount(page), 0);
             QVERIFY(!page.continueButton()->isEnabled());
             QCOMPARE(page.selectedDevice(), stored);
             // Last to first, so that each click moves the choice away from a checked button.
             for (int i = hosts.size() - 1; i >= 0; --i) {
                 page.choiceButtons().at(i)->click();
-                QCOMPARE(checkedCount(page), 1);
+                QStringList chosen = shown;
+                chosen[i] += '*';
+                QCOMPARE(shownChoice(page), chosen);
                 QCOMPARE(page.selectedDevice(), hosts.at(i));
                 QVERIFY(page.continueButton()->isEnabled());
             }
@@ -142,20 +135,18 @@ private Q_SLOTS:
     void clearingTwiceAcrossEventLoopTurns()
     {
         auto page = std::make_unique<TabConfigureOneNomo>(nullptr, 2);
-        page->setDevices({QStringLiteral("Lumetra-5@a"), QStringLiteral("Lumetra-6@b")});
-        page->ClearDevices();
-        runDeferredDeletes();
-        QVERIFY(page->choiceButtons().isEmpty());
-        QVERIFY(!page->findChild<QScrollArea *>()->widget());
-        // The container and its layout are gone now; nothing may reach them again.
-        page->ClearDevices();
-        runDeferredDeletes();
+        for (int round = 0; round < 2; ++round) {
+            page->setDevices({QStringLiteral("Lumetra-5@a"), QStringLiteral("Lumetra-6@b")});
+            QCOMPARE(page->choiceButtons().size(), 2);
+            page->ClearDevices();
+            runDeferredDeletes();
+            QVERIFY(page->choiceButtons().isEmpty());
+            QVERIFY(!page->findChild<QScrollArea *>()->widget());
+            // The container and its layout are gone now; nothing may reach them again.
+            page->ClearDevices();
+        }
+        // Cleared, and cleared again by the destructor before the event loop turns.
         page->setDevices({QStringLiteral("Lumetra-7@c")});
-        QCOMPARE(labels(*page), QStringList{QStringLiteral("Lumetra-7")});
-        page->ClearDevices();
-        page->ClearDevices();
-        runDeferredDeletes();
-        page->setDevices({QStringLiteral("Lumetra-8@d")});
         page->ClearDevices();
         page.reset();
         runDeferredDeletes();

@@ -43,7 +43,6 @@ class TestTabScanNetwork : public QObject
 
 private Q_SLOTS:
     void initTestCase() { QCOMPARE(TabScanNetwork::scanDuration(), 10000); }
-    void init() { TabScanNetwork::setScanDuration(10000); }
 
     void reportsMakeEntries_data()
     {
@@ -88,46 +87,44 @@ private Q_SLOTS:
         }
     }
 
-    void continueStopsAndMovesOn()
+    void movesOnOnce_data()
     {
-        TabScanNetwork page(nullptr, 1);
+        QTest::addColumn<bool>("pressButton");
+        QTest::newRow("button pressed") << true;
+        QTest::newRow("scan time over") << false;
+    }
+
+    void movesOnOnce()
+    {
+        QFETCH(bool, pressButton);
+        TabScanNetwork::setScanDuration(pressButton ? 10000 : 50);
+        TabScanNetwork page(nullptr, 7);
         QSignalSpy moves(&page, &TabScanNetwork::MoveTabSignal);
         auto *busy = page.findChild<QProgressBar *>();
         QCOMPARE(busy->minimum(), 0);
         QCOMPARE(busy->maximum(), 0);
-        page.ClearDevices();
-        page.startNetworkScan(); // the browse fails here; the scan time still runs
-        QVERIFY(page.isScanning());
-        report(page, QStringLiteral("Dovrel Nomo 0123"), QStringLiteral("nomocam.local"));
         auto *button = page.findChild<QPushButton *>();
         QCOMPARE(button->text(), QStringLiteral("Continue to Next Step"));
         QVERIFY(button->isDefault());
-        button->click();
-        QCOMPARE(moves.count(), 1);
-        QCOMPARE(moves.first().first().toInt(), 1);
-        QVERIFY(!page.isScanning());
-        QVERIFY(!page.browser()->isBrowsing());
-        // What was found so far stays for the next page; stopping again is harmless.
-        page.stopNetworkScan();
-        page.stopNetworkScan();
-        QCOMPARE(page.devices().size(), 1);
-        QCOMPARE(moves.count(), 1);
-    }
-
-    void scanTimeMovesOnOnce()
-    {
-        TabScanNetwork::setScanDuration(50);
-        TabScanNetwork page(nullptr, 7);
-        QSignalSpy moves(&page, &TabScanNetwork::MoveTabSignal);
-        page.startNetworkScan();
-        QVERIFY(moves.wait(5000));
-        QCOMPARE(moves.count(), 1);
-        QCOMPARE(moves.first().first().toInt(), 7);
-        // The timer repeats, so only stopping it on the first timeout keeps it from firing again.
-        QVERIFY(!page.isScanning());
-        page.startNetworkScan();
-        QVERIFY(moves.wait(5000));
-        QCOMPARE(moves.count(), 2);
+        for (int scan = 1; scan <= 2; ++scan) {
+            page.ClearDevices();
+            page.startNetworkScan(); // the browse fails here; the scan time still runs
+            QVERIFY(page.isScanning());
+            report(page, QStringLiteral("Dovrel Nomo 0123"), QStringLiteral("nomocam.local"));
+            if (pressButton)
+                button->click();
+            else
+                QVERIFY(moves.wait(5000));
+            QCOMPARE(moves.count(), scan);
+            QCOMPARE(moves.last().first().toInt(), 7);
+            // The timer repeats: only stopping it on the first timeout keeps it from firing again.
+            QVERIFY(!page.isScanning());
+            QVERIFY(!page.browser()->isBrowsing());
+            page.stopNetworkScan();
+            page.stopNetworkScan();
+            // What was found so far stays for the next page.
+            QCOMPARE(page.devices().size(), 1);
+        }
     }
 
     void failedResolvesLeaveNothingBehind()
