@@ -27,30 +27,18 @@ void TestDialogLayout::nothingClippedInDefaultSize_data()
     QTest::addColumn<bool>("toolLook");
     QTest::addColumn<DialogMaker>("make");
 
-    const QList<WIFINetworkEntry> networks = {
-        {QStringLiteral("HomeNet"), QStringLiteral("WPA2-PSK AES")},
-        {QStringLiteral("A rather long network name of 32 c"), QStringLiteral("WEP")}};
+    const QList<WIFINetworkEntry> networks = {{"HomeNet", "WPA2-PSK AES"},
+                                              {"A rather long network name of 32 c", "WEP"}};
+    const QString retry = QStringLiteral("Incorrect password.  Please try again.");
     const QList<std::pair<const char *, DialogMaker>> dialogs = {
-        {"password, first prompt",
-         [] {
-             return new TabDeviceauthentication(
-                 QStringLiteral("Enter the Lumetra - Wi-Fi setup password"), nullptr);
-         }},
-        {"password, retry prompt",
-         [] {
-             return new TabDeviceauthentication(
-                 QStringLiteral("Incorrect password.  Please try again."), nullptr);
-         }},
+        {"password", [retry] { return new TabDeviceauthentication(retry, nullptr); }},
         {"change password, new", [] { return new TabChangePassword(nullptr, QString()); }},
-        {"change password, with old",
-         [] { return new TabChangePassword(nullptr, QStringLiteral("Nomo-1234")); }},
-        {"wifi, networks",
-         [networks] { return new TabWifiCredentials(nullptr, networks, nullptr); }},
-        {"wifi, WEP first",
-         [networks] {
+        {"change password, with old", [] { return new TabChangePassword(nullptr, "Nomo-1234"); }},
+        {"wifi, networks", [=] { return new TabWifiCredentials(nullptr, networks, nullptr); }},
+        {"wifi, WEP first (Hex Key box shown)",
+         [=] {
              return new TabWifiCredentials(nullptr, {networks[1], networks[0]}, nullptr);
          }},
-        {"wifi, empty list", [] { return new TabWifiCredentials(nullptr, {}, nullptr); }},
     };
     for (bool toolLook : {false, true}) {
         for (const auto &[name, make] : dialogs) {
@@ -79,20 +67,17 @@ void TestDialogLayout::nothingClippedInDefaultSize()
     QStringList clipped;
     const auto widgets = dialog->findChildren<QWidget *>();
     for (QWidget *w : widgets) {
-        if (!w->isVisible() || !(qobject_cast<QLabel *>(w) || qobject_cast<QAbstractButton *>(w)))
-            continue;
+        const auto *label = qobject_cast<QLabel *>(w);
+        const auto *button = qobject_cast<QAbstractButton *>(w);
         const QSize hint = w->sizeHint();
-        if (w->width() < hint.width() || w->height() < hint.height()) {
-            const auto *label = qobject_cast<QLabel *>(w);
-            const auto *button = qobject_cast<QAbstractButton *>(w);
-            clipped << QStringLiteral("%1 \"%2\": %3x%4 < %5x%6")
-                           .arg(QLatin1String(w->metaObject()->className()),
-                                label ? label->text() : button->text())
+        if (w->isVisible() && (label || button) &&
+            (w->width() < hint.width() || w->height() < hint.height()))
+            clipped << QStringLiteral("\"%1\": %2x%3 < %4x%5")
+                           .arg(label ? label->text() : button->text())
                            .arg(w->width())
                            .arg(w->height())
                            .arg(hint.width())
                            .arg(hint.height());
-        }
     }
     dialog->hide();
     if (toolLook) {
