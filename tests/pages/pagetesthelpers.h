@@ -2,8 +2,6 @@
 
 #include "modaldialoghandler.h"
 
-#include <functional>
-
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -20,6 +18,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+
+#include <functional>
 
 // Answers the next modal widget as a message box: records it as "title|text|icon|buttons|parent's
 // class" and presses OK. Something else (a dialog where a box was expected) is recorded by its
@@ -101,6 +101,23 @@ inline QStringList describe(QLayout *layout)
             out << QLatin1String(w ? w->metaObject()->className() : "?");
     }
     return out;
+}
+
+// Fills a dialog in as a user would, from pairs of child name and text: a line edit gets the text
+// typed, a combo box the item of that text chosen, a check box ticked when the text is "tick".
+inline void fillIn(QWidget *dialog, const QStringList &fields)
+{
+    for (int i = 0; i + 1 < fields.size(); i += 2) {
+        auto *child = dialog->findChild<QWidget *>(fields[i]);
+        if (auto *edit = qobject_cast<QLineEdit *>(child))
+            QTest::keyClicks(edit, fields[i + 1]);
+        else if (auto *combo = qobject_cast<QComboBox *>(child))
+            combo->setCurrentIndex(combo->findText(fields[i + 1]));
+        else if (auto *check = qobject_cast<QCheckBox *>(child))
+            check->setChecked(fields[i + 1] == QLatin1String("tick"));
+        else
+            QFAIL(qPrintable("no field " + fields[i]));
+    }
 }
 
 // Ends a dialog the way a user can: a button by its text ("OK" also finds the standard Ok button)

@@ -2,9 +2,6 @@
 
 #include "pagetesthelpers.h"
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 
@@ -64,38 +61,45 @@ void TestCommunicationPage::formSlotsWriteOnlyTheirAnswers_data()
 {
     QTest::addColumn<QString>("form");
     QTest::addColumn<QString>("ending");
-    QTest::addColumn<QStringList>("texts");    // what the user enters
+    QTest::addColumn<QStringList>("fields");   // what the user enters, see fillIn()
     QTest::addColumn<QStringList>("expected"); // first, second, third after the slot
     QTest::addColumn<bool>("flag");            // bChangePassword after the slot
     QTest::addColumn<bool>("cancelled");
 
     const QString u = QStringLiteral("untouched");
-    auto row = [](const char *name, const char *form, const char *ending, const QStringList &texts,
-                  const QStringList &expected, bool flag, bool cancelled) {
-        QTest::newRow(name) << form << ending << texts << expected << flag << cancelled;
+    const QString pw = QStringLiteral("passwordEdit"), tick = QStringLiteral("changePasswordCheck");
+    const QStringList change = {"newPasswordEdit", "abcd", "confirmPasswordEdit", "abcd"};
+    // Choosing a WEP network ticks the hex box; these keys are typed as text.
+    auto wifi = [](const char *ssid, const char *key) {
+        return QStringList{"ssidCombo", ssid, "hexKeyCheck", "", "keyEdit", key};
     };
-    row("password ok with change ticked", "password", "OK", {"pw 1", "tick"}, {"pw 1", u, u}, true,
+    auto row = [](const char *name, const char *form, const char *ending, const QStringList &fields,
+                  const QStringList &expected, bool flag, bool cancelled) {
+        QTest::newRow(name) << form << ending << fields << expected << flag << cancelled;
+    };
+    row("password ok with change ticked", "password", "OK", {pw, "pw 1", tick, "tick"},
+        {"pw 1", u, u}, true, false);
+    row("password ok with empty field", "password", "OK", {}, {"", u, u}, false, false);
+    row("password ok keeps blanks", "password", "OK", {pw, " pa ss "}, {" pa ss ", u, u}, false,
         false);
-    row("password ok with empty field", "password", "OK", {"", ""}, {"", u, u}, false, false);
-    row("password ok keeps blanks", "password", "OK", {" pa ss ", ""}, {" pa ss ", u, u}, false,
+    row("password cancel after ticking", "password", "Cancel", {pw, "pw", tick, "tick"}, {u, u, u},
+        true, true);
+    row("password close button", "password", "close", {pw, "pw"}, {u, u, u}, true, true);
+    row("change ok", "change", "OK", change, {"abcd", u, u}, false, false);
+    row("change skip", "change", "Skip", change, {u, u, u}, false, true);
+    row("change close button", "change", "close", change, {u, u, u}, false, true);
+    row("wifi ok", "wifi", "Ok", wifi("Home", "secret"), {"Home", "secret", "WPA2-AES"}, false,
         false);
-    row("password cancel after ticking", "password", "Cancel", {"pw", "tick"}, {u, u, u}, true,
-        true);
-    row("password close button", "password", "close", {"pw", ""}, {u, u, u}, true, true);
-    row("change ok", "change", "OK", {"abcd", "abcd"}, {"abcd", u, u}, false, false);
-    row("change skip", "change", "Skip", {"abcd", "abcd"}, {u, u, u}, false, true);
-    row("change close button", "change", "close", {"abcd", "abcd"}, {u, u, u}, false, true);
-    row("wifi ok", "wifi", "Ok", {"Home", "secret"}, {"Home", "secret", "WPA2-AES"}, false, false);
-    row("wifi ok hands on the hex form of an ascii WEP key", "wifi", "Ok", {"Old", "abcde"},
+    row("wifi ok hands on the hex form of an ascii WEP key", "wifi", "Ok", wifi("Old", "abcde"),
         {"Old", "6162636465", "WEP"}, false, false);
-    row("wifi cancel", "wifi", "Cancel", {"Home", "secret"}, {u, u, u}, false, true);
+    row("wifi cancel", "wifi", "Cancel", wifi("Home", "secret"), {u, u, u}, false, true);
 }
 
 void TestCommunicationPage::formSlotsWriteOnlyTheirAnswers()
 {
     QFETCH(QString, form);
     QFETCH(QString, ending);
-    QFETCH(QStringList, texts);
+    QFETCH(QStringList, fields);
     QFETCH(bool, flag);
     QFETCH(bool, cancelled);
 
@@ -103,23 +107,7 @@ void TestCommunicationPage::formSlotsWriteOnlyTheirAnswers()
     QWidget *dialogParent = nullptr;
     auto fill = [&](QWidget *w) {
         dialogParent = w->parentWidget();
-        auto type = [w](const char *edit, const QString &text) {
-            QTest::keyClicks(w->findChild<QLineEdit *>(QLatin1String(edit)), text);
-        };
-        if (form == QLatin1String("password")) {
-            type("passwordEdit", texts[0]);
-            if (texts[1] == QLatin1String("tick"))
-                w->findChild<QCheckBox *>()->click();
-        } else if (form == QLatin1String("change")) {
-            type("newPasswordEdit", texts[0]);
-            type("confirmPasswordEdit", texts[1]);
-        } else {
-            auto *ssid = w->findChild<QComboBox *>(QStringLiteral("ssidCombo"));
-            ssid->setCurrentIndex(ssid->findText(texts[0]));
-            // Choosing a WEP network ticks the hex box; these keys are typed as text.
-            w->findChild<QCheckBox *>(QStringLiteral("hexKeyCheck"))->setChecked(false);
-            type("keyEdit", texts[1]);
-        }
+        fillIn(w, fields);
         endDialog(qobject_cast<QDialog *>(w), ending);
     };
 

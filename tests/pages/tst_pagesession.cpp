@@ -5,7 +5,6 @@
 
 #include "pagetesthelpers.h"
 
-#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -77,7 +76,6 @@ void TestPageSession::wholeSessionWithRefusalChangeAndWifi()
     ModalDialogHandler modal;
     QStringList seen; // prompts, old password, networks offered
     QPointer<MyHttpsAgent> agentSeen;
-    // Types into the named fields of the dialog, in order, then presses `ok`.
     auto answer = [&](const QStringList &fields, const QString &ok = QStringLiteral("OK")) {
         return [&, fields, ok](QWidget *w) {
             if (auto *label = w->findChild<QLabel *>(QStringLiteral("messageLabel")))
@@ -89,18 +87,14 @@ void TestPageSession::wholeSessionWithRefusalChangeAndWifi()
                 for (int i = 0; i < ssid->count(); ++i)
                     seen << ssid->itemText(i);
             }
-            for (int i = 0; i + 1 < fields.size(); i += 2)
-                QTest::keyClicks(w->findChild<QLineEdit *>(fields[i]), fields[i + 1]);
-            if (auto *change = w->findChild<QCheckBox *>(QStringLiteral("changePasswordCheck"));
-                change && fields.size() == 3)
-                change->click();
+            fillIn(w, fields);
             endDialog(qobject_cast<QDialog *>(w), ok);
         };
     };
     modal.expect(answer({"passwordEdit", "wrong"}));
-    modal.expect(answer({"passwordEdit", "Nomo-1234", "tick"}));
+    modal.expect(answer({"passwordEdit", "Nomo-1234", "changePasswordCheck", "tick"}));
     modal.expect(answer({"newPasswordEdit", "Fresh 5678", "confirmPasswordEdit", "Fresh 5678"}));
-    modal.expect(answer({"keyEdit", "wifi key 1"}, QStringLiteral("Ok"))); // the first network
+    modal.expect(answer({"ssidCombo", "HomeNet", "keyEdit", "wifi key 1"}, QStringLiteral("Ok")));
 
     // The port part of the address is not used: the camera is reached on port 80.
     QVERIFY(host.page->Connect(kCameraAddress.toString() + QStringLiteral(":443")));
