@@ -56,13 +56,14 @@ private Q_SLOTS:
     void initTestCase() { AgentTiming::setScale(0.01); }
     void cleanup() { verifyNoWindowOpen(); }
 
+    // First, so that the network threads of its agents have long ended when the process exits.
+    void rescan_data();
+    void rescan();
     void listsAndDefaultButton();
     void keyTypeAndHexBox_data();
     void keyTypeAndHexBox();
     void validation_data();
     void validation();
-    void rescan_data();
-    void rescan();
 };
 
 void TestWifiCredentials::listsAndDefaultButton()
