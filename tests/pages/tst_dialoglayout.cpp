@@ -2,12 +2,8 @@
 #include "pages/tabdeviceauthentication.h"
 #include "pages/tabwificredentials.h"
 
-#include <QAbstractButton>
-#include <QApplication>
-#include <QLabel>
-#include <QTest>
+#include "pagetesthelpers.h"
 
-#include <functional>
 #include <memory>
 
 using DialogMaker = std::function<QDialog *()>;
@@ -18,49 +14,67 @@ class TestDialogLayout : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void nothingClippedInDefaultSize_data();
-    void nothingClippedInDefaultSize();
+    void builtAsShownAndNothingClipped_data();
+    void builtAsShownAndNothingClipped();
 };
 
-void TestDialogLayout::nothingClippedInDefaultSize_data()
+void TestDialogLayout::builtAsShownAndNothingClipped_data()
 {
     QTest::addColumn<bool>("toolLook");
     QTest::addColumn<DialogMaker>("make");
+    QTest::addColumn<QStringList>("layout"); // see describe()
 
-    const QList<WIFINetworkEntry> networks = {
-        {QStringLiteral("HomeNet"), QStringLiteral("WPA2-PSK AES")},
-        {QStringLiteral("A rather long network name of 32 c"), QStringLiteral("WEP")}};
-    const QList<std::pair<const char *, DialogMaker>> dialogs = {
-        {"password, first prompt",
-         [] {
-             return new TabDeviceauthentication(
-                 QStringLiteral("Enter the Lumetra - Wi-Fi setup password"), nullptr);
-         }},
-        {"password, retry prompt",
-         [] {
-             return new TabDeviceauthentication(
-                 QStringLiteral("Incorrect password.  Please try again."), nullptr);
-         }},
-        {"change password, new", [] { return new TabChangePassword(nullptr, QString()); }},
-        {"change password, with old",
-         [] { return new TabChangePassword(nullptr, QStringLiteral("Nomo-1234")); }},
-        {"wifi, networks",
-         [networks] { return new TabWifiCredentials(nullptr, networks, nullptr); }},
-        {"wifi, WEP first",
-         [networks] {
+    const QList<WIFINetworkEntry> networks = {{"HomeNet", "WPA2-PSK AES"},
+                                              {"A rather long network name of 32 c", "WEP"}};
+    const QString retry = QStringLiteral("Incorrect password.  Please try again.");
+    const QString create = QStringLiteral("Create a password for Wi-Fi configuration settings.");
+    const QStringList change = {"New Password :",
+                                "edit newPasswordEdit*",
+                                "Confirm New Password :",
+                                "edit confirmPasswordEdit*",
+                                "<html><body><b>IMPORTANT: Record password for any future Wi-Fi "
+                                "configuration changes.</b></body></html>",
+                                "(OK)",
+                                "(Skip)"};
+    const QStringList wifi = {
+        "<html><body>Please select the wireless network from the dropdown list and enter the "
+        "Network Key and Key Type. <br/>If you don't see the network name in the list, you can "
+        "type it in.<br/></body></html>",
+        "Wireless Network Name (SSID):",
+        "combo ssidCombo",
+        "Wireless Network Key (Password):",
+        "edit keyEdit",
+        "Wireless Network Key Type :",
+        "combo keyTypeCombo",
+        "[ ] Hex Key  ",
+        "(Cancel)",
+        "(Try Again)",
+        "(Ok)"};
+    const QList<std::tuple<const char *, DialogMaker, QStringList>> dialogs = {
+        {"password",
+         [retry] { return new TabDeviceauthentication(retry, nullptr); },
+         {retry, "edit passwordEdit*", "[ ] Change password", "(OK)", "(Cancel)"}},
+        {"change password, new", [] { return new TabChangePassword(nullptr, QString()); },
+         QStringList{create} + change},
+        {"change password, with old", [] { return new TabChangePassword(nullptr, "Nomo-1234"); },
+         QStringList{create, "Old Password :", "edit oldPasswordEdit*"} + change},
+        {"wifi, networks", [=] { return new TabWifiCredentials(nullptr, networks, nullptr); },
+         wifi},
+        {"wifi, WEP first (Hex Key box shown)",
+         [=] {
              return new TabWifiCredentials(nullptr, {networks[1], networks[0]}, nullptr);
-         }},
-        {"wifi, empty list", [] { return new TabWifiCredentials(nullptr, {}, nullptr); }},
+         },
+         wifi},
     };
     for (bool toolLook : {false, true}) {
-        for (const auto &[name, make] : dialogs) {
+        for (const auto &[name, make, layout] : dialogs) {
             QTest::addRow("%s, %s", name, toolLook ? "tool font and style" : "default look")
-                << toolLook << make;
+                << toolLook << make << layout;
         }
     }
 }
 
-void TestDialogLayout::nothingClippedInDefaultSize()
+void TestDialogLayout::builtAsShownAndNothingClipped()
 {
     QFETCH(bool, toolLook);
     QFETCH(DialogMaker, make);
@@ -73,26 +87,26 @@ void TestDialogLayout::nothingClippedInDefaultSize()
             QStringLiteral("QDialog { background: white; } QPushButton  {background: #EA7E1D}"));
     }
     const std::unique_ptr<QDialog> dialog(make());
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Lumetra - Wi-Fi Setup Tool"));
+    QVERIFY(onlyCloseHint(dialog->windowFlags()));
+    QTEST(describe(dialog->layout()), "layout");
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
 
     QStringList clipped;
     const auto widgets = dialog->findChildren<QWidget *>();
     for (QWidget *w : widgets) {
-        if (!w->isVisible() || !(qobject_cast<QLabel *>(w) || qobject_cast<QAbstractButton *>(w)))
-            continue;
+        const auto *label = qobject_cast<QLabel *>(w);
+        const auto *button = qobject_cast<QAbstractButton *>(w);
         const QSize hint = w->sizeHint();
-        if (w->width() < hint.width() || w->height() < hint.height()) {
-            const auto *label = qobject_cast<QLabel *>(w);
-            const auto *button = qobject_cast<QAbstractButton *>(w);
-            clipped << QStringLiteral("%1 \"%2\": %3x%4 < %5x%6")
-                           .arg(QLatin1String(w->metaObject()->className()),
-                                label ? label->text() : button->text())
+        if (w->isVisible() && (label || button) &&
+            (w->width() < hint.width() || w->height() < hint.height()))
+            clipped << QStringLiteral("\"%1\": %2x%3 < %4x%5")
+                           .arg(label ? label->text() : button->text())
                            .arg(w->width())
                            .arg(w->height())
                            .arg(hint.width())
                            .arg(hint.height());
-        }
     }
     dialog->hide();
     if (toolLook) {
