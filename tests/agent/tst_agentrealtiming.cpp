@@ -64,9 +64,7 @@ void TestAgentRealTiming::resultsAskedFifteenSecondsAfterSetThenEveryFive()
 
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer forms(&agent);
-    forms.newPasswords.enqueue(std::nullopt);
-    forms.credentials.enqueue(
-        {0, QString(), QStringLiteral("key"), QStringLiteral("WPA2-AES"), false});
+    forms.credentialAnswers = 1;
     agent.Start();
     QCOMPARE(forms.results, QList<enmComResult>{ComResultSuccess});
 
