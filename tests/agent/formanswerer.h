@@ -7,15 +7,15 @@
 
 #include <functional>
 
-// Stands in for the communication page: answers the agent's form signals from scripted lists,
-// inside the emit as the page's dialogs do, and records what the agent asked. A form whose list
-// is used up is dismissed.
+// Stands in for the communication page: answers the agent's form signals inside the emit, as
+// the page's dialogs do, and records what the agent asked. Each form takes the next answer of the
+// script ("login=password", "login=password|change", "login=<cancel>", "change=new password",
+// "change=<skip>", "credentials", "credentials=<cancel>"); once the script is used up, forms are
+// dismissed.
 class FormAnswerer : public QObject
 {
 public:
-    QStringList logins;       // "password", "password|change" or "<cancel>"
-    QStringList newPasswords; // "<skip>" dismisses the change form
-    int credentialAnswers = 0;
+    QStringList script;
     int network = 0; // the offered network whose SSID the credentials form answers
     QString key = QStringLiteral("key 1");
     QString keyType = QStringLiteral("WPA2-AES");
@@ -34,11 +34,10 @@ public:
         connect(
             agent, &MyHttpsAgent::signalDeviceAuthenticationForm, this,
             [this](const QString &message, QString &password, bool &change, bool &cancel) {
-                forms.append("login");
                 prompts.append(message);
                 presetsClean = presetsClean && !cancel;
-                const QString answer = logins.isEmpty() ? "<cancel>" : logins.takeFirst();
-                if (answer == "<cancel>") {
+                QString answer;
+                if (!next("login", answer)) {
                     cancel = true;
                     return;
                 }
@@ -49,31 +48,29 @@ public:
         connect(
             agent, &MyHttpsAgent::signalChangePasswordForm, this,
             [this](const QString &current, QString &newPassword, bool &cancel) {
-                forms.append("change");
                 changeCurrent.append(current);
                 presetsClean = presetsClean && !cancel && newPassword.isEmpty();
-                const QString answer = newPasswords.isEmpty() ? "<skip>" : newPasswords.takeFirst();
-                if (answer == "<skip>")
-                    cancel = true;
-                else
+                QString answer;
+                if (next("change", answer))
                     newPassword = answer;
+                else
+                    cancel = true;
             },
             Qt::DirectConnection);
         connect(
             agent, &MyHttpsAgent::signalWifiCredentialsForm, this,
             [this](const QList<WIFINetworkEntry> &list, QString &ssid, QString &password,
                    QString &type, bool &cancel) {
-                forms.append("credentials");
                 offeredNetworks.append(list);
                 presetsClean = presetsClean && !cancel && ssid.isEmpty() && password.isEmpty() &&
                                type.isEmpty();
                 if (onCredentialsForm)
                     onCredentialsForm();
-                if (credentialAnswers == 0) {
+                QString answer;
+                if (!next("credentials", answer)) {
                     cancel = true;
                     return;
                 }
-                --credentialAnswers;
                 ssid = list.value(network).ssid;
                 password = key;
                 type = keyType;
@@ -87,5 +84,16 @@ public:
                 resultImagesNull = resultImagesNull && image.isNull();
             },
             Qt::DirectConnection);
+    }
+
+private:
+    // Takes the next script entry: false when it dismisses the form, otherwise answer is what
+    // the entry gives after "=".
+    bool next(const QString &form, QString &answer)
+    {
+        forms.append(form);
+        const QString entry = script.isEmpty() ? QString() : script.takeFirst();
+        answer = entry.section('=', 1);
+        return !entry.isEmpty() && answer != "<cancel>" && answer != "<skip>";
     }
 };

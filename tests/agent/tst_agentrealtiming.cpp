@@ -64,7 +64,7 @@ void TestAgentRealTiming::resultsAskedFifteenSecondsAfterSetThenEveryFive()
 
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer forms(&agent);
-    forms.credentialAnswers = 1;
+    forms.script = QStringList{"change=<skip>", "credentials"};
     agent.Start();
     QCOMPARE(forms.results, QList<enmComResult>{ComResultSuccess});
 

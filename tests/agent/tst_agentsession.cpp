@@ -6,6 +6,8 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <array>
+
 Q_DECLARE_METATYPE(CameraScenario)
 
 namespace {
@@ -71,7 +73,6 @@ class TestAgentSession : public QObject
 private Q_SLOTS:
     void initTestCase();
     void init();
-    void cleanupTestCase();
 
     void sessionPaths_data();
     void sessionPaths();
@@ -100,134 +101,106 @@ void TestAgentSession::init()
     m_camera->clearRequests();
 }
 
-void TestAgentSession::cleanupTestCase()
-{
-    AgentTiming::setScale(1.0);
-}
-
 void TestAgentSession::sessionPaths_data()
 {
     QTest::addColumn<CameraScenario>("cameraScenario");
-    QTest::addColumn<QString>("logins");       // the login form's answers, see FormAnswerer
-    QTest::addColumn<QString>("newPasswords"); // the change form's answers
-    QTest::addColumn<int>("credentialAnswers");
+    QTest::addColumn<QString>("forms"); // the forms in order, "form=answer" where one is given
     QTest::addColumn<int>("outcome");
     QTest::addColumn<QString>("requests");
-    QTest::addColumn<QString>("forms");
-    QTest::addColumn<int>("scans"); // how often the scan list fills the last credentials form
+    auto row = [](const char *name, const CameraScenario &camera, const char *forms,
+                  enmComResult outcome, const char *requests) {
+        QTest::newRow(name) << camera << QString(forms) << int(outcome) << QString(requests);
+    };
+    const char *full = "V V Ver S Set R";
 
-    const QString full = QStringLiteral("change credentials result");
-    QTest::newRow("no password: change form at once, skipped")
-        << scenario("no-password") << ""
-        << "<skip>" << 1 << int(ComResultSuccess) << "V V Ver S Set R" << full << 1;
-    QTest::newRow("no password: new password set")
-        << scenario("no-password") << ""
-        << "Fresh-1" << 1 << int(ComResultSuccess) << "V V P Ver S Set R" << full << 1;
-    QTest::newRow("password refused twice, asked again each time")
-        << scenario("refuse-password") << "Nomo-1234 Nomo-1234 Nomo-1234"
-        << "" << 1 << int(ComResultSuccess) << "V V L L L Ver S Set R"
-        << "login login login credentials result" << 1;
-    QTest::newRow("password form dismissed") << scenario("password") << "<cancel>"
-                                             << "" << 0 << int(ComResultCancelled) << "V V"
-                                             << "login result" << 0;
-    QTest::newRow("verify 509") << scenario("verify-509") << ""
-                                << "" << 0 << int(ComResultWifiUnavailable) << "V V"
-                                << "result" << 0;
-    QTest::newRow("verify other error: no login, no change form")
-        << scenario("verify-other") << ""
-        << "" << 1 << int(ComResultSuccess) << "V V Ver S Set R"
-        << "credentials result" << 1;
-    QTest::newRow("login 500") << scenario("login-500") << "Nomo-1234"
-                               << "" << 0 << int(ComResultWifiUnavailable) << "V V L"
-                               << "login result" << 0;
-    QTest::newRow("login without reply") << scenario("login-no-reply") << "Nomo-1234"
-                                         << "" << 0 << int(ComResultWifiUnavailable) << "V V L"
-                                         << "login result" << 0;
-    QTest::newRow("verify without reply") << scenario("verify-no-reply") << ""
-                                          << "" << 0 << int(ComResultNoReply) << "V"
-                                          << "result" << 0;
-    QTest::newRow("version without reply") << scenario("version-no-reply") << ""
-                                           << "<skip>" << 0 << int(ComResultFailed) << "V V Ver"
-                                           << "change result" << 0;
-    QTest::newRow("version error twice: log in again each time")
-        << scenario("version-error") << ""
-        << "<skip> <skip> <skip>" << 1 << int(ComResultSuccess) << "V V Ver L Ver L Ver S Set R"
-        << "change change change credentials result" << 1;
-    QTest::newRow("scan without reply: empty list offered")
-        << scenario("scan-no-reply") << ""
-        << "<skip>" << 1 << int(ComResultSuccess) << "V V Ver S Set R" << full << 0;
-    QTest::newRow("credentials form dismissed")
-        << scenario("no-password") << ""
-        << "<skip>" << 0 << int(ComResultCancelled) << "V V Ver S" << full << 1;
-    QTest::newRow("result 503") << scenario("result-503") << ""
-                                << "<skip>" << 1 << int(ComResultError503) << "V V Ver S Set R"
-                                << full << 1;
-    QTest::newRow("result 505") << scenario("result-505") << ""
-                                << "<skip>" << 1 << int(ComResultNoInternet) << "V V Ver S Set R"
-                                << full << 1;
-    QTest::newRow("result 505 in lower case")
-        << scenario("result-505-lowercase") << ""
-        << "<skip>" << 1 << int(ComResultErrorReported) << "V V Ver S Set R" << full << 1;
-    QTest::newRow("result never ready: eleven asks")
-        << scenario("result-508-always") << ""
-        << "<skip>" << 1 << int(ComResultNoReply) << "V V Ver S Set R R R R R R R R R R R" << full
-        << 1;
+    row("no password: change form at once, skipped", scenario("no-password"),
+        "change=<skip> credentials result", ComResultSuccess, full);
+    row("no password: new password set", scenario("no-password"),
+        "change=Fresh-1 credentials result", ComResultSuccess, "V V P Ver S Set R");
+    row("password refused twice, asked again each time", scenario("refuse-password"),
+        "login=Nomo-1234 login=Nomo-1234 login=Nomo-1234 credentials result", ComResultSuccess,
+        "V V L L L Ver S Set R");
+    row("password form dismissed", scenario("password"), "login=<cancel> result",
+        ComResultCancelled, "V V");
+    row("verify 509", scenario("verify-509"), "result", ComResultWifiUnavailable, "V V");
+    row("verify other error: no login, no change form", scenario("verify-other"),
+        "credentials result", ComResultSuccess, full);
+    row("login 500", scenario("login-500"), "login=Nomo-1234 result", ComResultWifiUnavailable,
+        "V V L");
+    row("login without reply", scenario("login-no-reply"), "login=Nomo-1234 result",
+        ComResultWifiUnavailable, "V V L");
+    row("verify without reply", scenario("verify-no-reply"), "result", ComResultNoReply, "V");
+    row("version without reply", scenario("version-no-reply"), "change=<skip> result",
+        ComResultFailed, "V V Ver");
+    row("version error twice: log in again each time", scenario("version-error"),
+        "change=<skip> change=<skip> change=<skip> credentials result", ComResultSuccess,
+        "V V Ver L Ver L Ver S Set R");
+    row("scan without reply: empty list offered", scenario("scan-no-reply"),
+        "change=<skip> credentials result", ComResultSuccess, full);
+    row("credentials form dismissed", scenario("no-password"),
+        "change=<skip> credentials=<cancel> result", ComResultCancelled, "V V Ver S");
+    row("result 503", scenario("result-503"), "change=<skip> credentials result", ComResultError503,
+        full);
+    row("result 505", scenario("result-505"), "change=<skip> credentials result",
+        ComResultNoInternet, full);
+    row("result 505 in lower case", scenario("result-505-lowercase"),
+        "change=<skip> credentials result", ComResultErrorReported, full);
+    row("result never ready: eleven asks", scenario("result-508-always"),
+        "change=<skip> credentials result", ComResultNoReply,
+        "V V Ver S Set R R R R R R R R R R R");
     // After a 502 the configuration is repeated from the login, which sends the password from
     // before the change: accepted when unchanged (and the change form opens again), refused
     // otherwise. The network list keeps the first scan's entries.
-    QTest::newRow("result 502 after a change: old password accepted, change form again")
-        << scenario("result-502-once", true) << "Nomo-1234|change"
-        << "Nomo-1234 <skip>" << 2 << int(ComResultSuccess) << "V V L P Ver S Set R L Ver S Set R"
-        << "login change credentials change credentials result" << 2;
-    QTest::newRow("result 502 after a change: old password refused, asked again")
-        << scenario("result-502-once", true) << "Nomo-1234|change Fresh-99"
-        << "Fresh-99" << 2 << int(ComResultSuccess) << "V V L P Ver S Set R L L Ver S Set R"
-        << "login change credentials login credentials result" << 2;
+    row("result 502 after a change: old password accepted, change form again",
+        scenario("result-502-once", true),
+        "login=Nomo-1234|change change=Nomo-1234 credentials change=<skip> credentials result",
+        ComResultSuccess, "V V L P Ver S Set R L Ver S Set R");
+    row("result 502 after a change: old password refused, asked again",
+        scenario("result-502-once", true),
+        "login=Nomo-1234|change change=Fresh-99 credentials login=Fresh-99 credentials result",
+        ComResultSuccess, "V V L P Ver S Set R L L Ver S Set R");
 }
 
 void TestAgentSession::sessionPaths()
 {
     QFETCH(CameraScenario, cameraScenario);
-    QFETCH(QString, logins);
-    QFETCH(QString, newPasswords);
-    QFETCH(int, credentialAnswers);
+    QFETCH(QString, forms);
     QFETCH(int, outcome);
     QFETCH(QString, requests);
-    QFETCH(QString, forms);
-    QFETCH(int, scans);
 
     m_camera->setScenario(cameraScenario);
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer answerer(&agent);
-    answerer.logins = words(logins);
-    answerer.newPasswords = words(newPasswords);
-    answerer.credentialAnswers = credentialAnswers;
+    answerer.script = words(forms);
+    QStringList entered; // the passwords typed into the login form
+    QString newPassword; // the first answer of the change form
+    for (const QString &form : words(forms)) {
+        if (form.startsWith("login="))
+            entered.append(form.section('=', 1).section('|', 0, 0));
+        else if (form.startsWith("change=") && newPassword.isNull())
+            newPassword = form.section('=', 1);
+    }
 
     agent.Start();
 
     checkOneResult(answerer, enmComResult(outcome));
     QCOMPARE(commandsOf(m_camera->requests()), expand(requests));
-    QCOMPARE(answerer.forms, words(forms));
-    // Every scripted answer was asked for.
-    QVERIFY(answerer.logins.isEmpty() && answerer.newPasswords.isEmpty());
-    QCOMPARE(answerer.credentialAnswers, 0);
+    QCOMPARE(answerer.forms, QString(forms).remove(QRegularExpression("=\\S*")).split(' '));
     for (int i = 0; i < answerer.prompts.size(); ++i)
         QCOMPARE(answerer.prompts.at(i), i == 0 ? enterPrompt : retryPrompt);
     // Every login sends a password the user entered (none without a password); change forms
     // show the first one.
-    QStringList entered;
-    for (const QString &answer : words(logins))
-        entered.append(answer.section('|', 0, 0));
     for (const CameraRequest &login : m_camera->requests("setupGetLogin"))
-        QVERIFY2(entered.value(0) == login.query.mid(5) || entered.contains(login.query.mid(5)),
+        QVERIFY2(entered.isEmpty() ? login.query == "Pass=" : entered.contains(login.query.mid(5)),
                  qPrintable(login.query));
     for (const QString &current : answerer.changeCurrent)
         QCOMPARE(current, entered.value(0));
-    if (!newPasswords.isEmpty() && !newPasswords.startsWith("<skip>"))
-        QCOMPARE(m_camera->password(), words(newPasswords).first());
+    if (!newPassword.isNull() && newPassword != "<skip>")
+        QCOMPARE(m_camera->password(), newPassword);
+    // The last credentials form offers what every answered scan reported, in order.
     QList<WIFINetworkEntry> offered;
-    for (int i = 0; i < scans; ++i)
-        offered += scanOnce;
+    for (const CameraRequest &scan : m_camera->requests("setupGetWIFIScan"))
+        offered += scan.fault == CameraFault::None ? scanOnce : QList<WIFINetworkEntry>();
     QCOMPARE(answerer.offeredNetworks.value(answerer.offeredNetworks.size() - 1), offered);
     if (requests.contains("Ver") && outcome != ComResultFailed)
         QCOMPARE(agent.GetEncoderVersion(), cameraScenario.version);
@@ -251,11 +224,16 @@ void TestAgentSession::cancelEndsSession_data()
     QTest::addColumn<bool>("afterReply");  // cancel 100 ms after its reply went out
     QTest::addColumn<QString>("requests");
 
-    CameraScenario slowVersion = scenario("no-password");
-    slowVersion.slowMs = 20000;
-    slowVersion.faults.append({CameraFault::SlowReply, "setupGetVersion", 1, -1});
+    auto slow = [](const char *command) {
+        CameraScenario s = scenario("no-password");
+        s.slowMs = 20000;
+        s.faults.append({CameraFault::SlowReply, command, 1, -1});
+        return s;
+    };
+    QTest::newRow("during the port check")
+        << slow("setupVerify") << "setupVerify" << 1 << false << "V";
     QTest::newRow("during a request")
-        << slowVersion << "setupGetVersion" << 1 << false << "V V Ver";
+        << slow("setupGetVersion") << "setupGetVersion" << 1 << false << "V V Ver";
     QTest::newRow("during the pause after an empty reply")
         << scenario("version-no-reply") << "setupGetVersion" << 1 << true << "V V Ver";
     QTest::newRow("during the wait for the result")
@@ -284,9 +262,8 @@ void TestAgentSession::cancelEndsSession()
     m_camera->setScenario(cameraScenario);
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer answerer(&agent);
-    if (cameraScenario.hasPassword)
-        answerer.logins = QStringList{"Nomo-1234"};
-    answerer.credentialAnswers = 1;
+    answerer.script = words(cameraScenario.hasPassword ? "login=Nomo-1234 credentials"
+                                                       : "change=<skip> credentials");
 
     QTimer delayedCancel;
     delayedCancel.setSingleShot(true);
@@ -318,36 +295,27 @@ void TestAgentSession::keyTypeAndNetworkReachCamera_data()
     QTest::addColumn<QString>("keyType");
     QTest::addColumn<QString>("sent");
 
+    auto row = [](const char *name, const char *version, const char *keyType, const char *sent) {
+        QTest::addRow("%s", name) << QString(version) << QString(keyType) << QString(sent);
+    };
     // The key type is mapped by the version the session read, compared with "1.03.01.0082" as
     // plain text.
-    const struct
-    {
-        const char *keyType, *before, *from;
-    } mapping[] = {{"WPA-AES", "WPA", "WPA-CCMP"},
-                   {"WPA-TKIP", "WPA", "WPA-TKIP"},
-                   {"WPA2-AES", "WPA2", "WPA2-CCMP"},
-                   {"WPA2-TKIP", "WPA2", "WPA2-TKIP"},
-                   {"WEP", "WEP", "WEP"},
-                   {"No Authentication", "No%20Authentication", "No%20Authentication"}};
-    for (const auto &m : mapping) {
-        QTest::addRow("0081: %s", m.keyType) << "1.03.01.0081" << m.keyType << m.before;
-        QTest::addRow("0082: %s", m.keyType) << "1.03.01.0082" << m.keyType << m.from;
+    const std::array<const char *, 3> mapping[] = {
+        {"WPA-AES", "WPA", "WPA-CCMP"},
+        {"WPA-TKIP", "WPA", "WPA-TKIP"},
+        {"WPA2-AES", "WPA2", "WPA2-CCMP"},
+        {"WPA2-TKIP", "WPA2", "WPA2-TKIP"},
+        {"WEP", "WEP", "WEP"},
+        {"No Authentication", "No%20Authentication", "No%20Authentication"}};
+    for (const auto &[keyType, before, from] : mapping) {
+        QTest::addRow("0081: %s", keyType) << "1.03.01.0081" << keyType << before;
+        QTest::addRow("0082: %s", keyType) << "1.03.01.0082" << keyType << from;
     }
-    QTest::newRow("no version sorts first") << ""
-                                            << "WPA2-AES"
-                                            << "WPA2";
-    QTest::newRow("proper prefix sorts first") << "1.03.01.008"
-                                               << "WPA2-AES"
-                                               << "WPA2";
-    QTest::newRow("compared as text, not as numbers") << "1.10.00.0000"
-                                                      << "WPA2-AES"
-                                                      << "WPA2-CCMP";
-    QTest::newRow("exact case: lower-case not mapped") << "1.03.01.0082"
-                                                       << "wpa2-aes"
-                                                       << "wpa2-aes";
-    QTest::newRow("exact case before the bound") << "1.03.01.0081"
-                                                 << "WPA2-aes"
-                                                 << "WPA2-aes";
+    row("no version sorts first", "", "WPA2-AES", "WPA2");
+    row("proper prefix sorts first", "1.03.01.008", "WPA2-AES", "WPA2");
+    row("compared as text, not as numbers", "1.10.00.0000", "WPA2-AES", "WPA2-CCMP");
+    row("exact case: lower-case not mapped", "1.03.01.0082", "wpa2-aes", "wpa2-aes");
+    row("exact case before the bound", "1.03.01.0081", "WPA2-aes", "WPA2-aes");
 }
 
 void TestAgentSession::keyTypeAndNetworkReachCamera()
@@ -362,7 +330,7 @@ void TestAgentSession::keyTypeAndNetworkReachCamera()
     AgentTiming::setResultWaitMs(1);
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer answerer(&agent);
-    answerer.credentialAnswers = 1;
+    answerer.script = words("change=<skip> credentials");
     answerer.network = 2; // "Café", as the camera reported it in UTF-8
     answerer.key = QStringLiteral("pässword");
     answerer.keyType = keyType;
@@ -380,7 +348,7 @@ void TestAgentSession::rescanDuringCredentialsForm()
 {
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer answerer(&agent);
-    answerer.credentialAnswers = 1;
+    answerer.script = words("change=<skip> credentials");
     QList<WIFINetworkEntry> rescanned;
     answerer.onCredentialsForm = [&] { rescanned = agent.WIFI_Rescan(); };
 
