@@ -314,12 +314,11 @@ void TestMyHttpsAgent::triesAndPauses()
 void TestMyHttpsAgent::waitsKeepWindowAnsweringWithoutBurningCpu()
 {
     // An empty reply and its pause of one second, then a reply that takes one second.
-    CameraScenario camera;
-    camera.requireSession = false;
-    camera.slowMs = 1000;
-    camera.faults = {{CameraFault::EmptyBody, "setupGetStatus", 1, 1},
-                     {CameraFault::SlowReply, "setupGetStatus", 2, 1}};
-    m_camera.setScenario(camera);
+    CameraScenario slowAfterEmpty = camera();
+    slowAfterEmpty.slowMs = 1000;
+    slowAfterEmpty.faults = {{CameraFault::EmptyBody, "setupGetStatus", 1, 1},
+                             {CameraFault::SlowReply, "setupGetStatus", 2, 1}};
+    m_camera.setScenario(slowAfterEmpty);
     AgentTiming::setPauseStepMs(1000);
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     QVERIFY(agent.VerifyPortNumber());
