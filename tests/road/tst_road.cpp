@@ -190,6 +190,10 @@ private Q_SLOTS:
 private:
     // From the welcome page to the device page, with both cameras listed (and the printer seen).
     void driveToDevicePage();
+    // Chooses "Lumetra IP Camera 0001" and runs its session, which happens inside the click on
+    // "Continue": the password dialog gets each of the passwords in turn, the Wi-Fi dialog
+    // "HomeNet". Returns the dialogs that came up; any left hanging are named in `stuck`.
+    QStringList runSession(const QStringList &passwords, QStringList *stuck);
 
     std::unique_ptr<NomoWizard> m_wizard;
     std::unique_ptr<SimulatedCamera> m_camera;
@@ -247,6 +251,22 @@ void TestRoad::driveToDevicePage()
     QCOMPARE(wizard.currentPageIndex(), 2);
 }
 
+QStringList TestRoad::runSession(const QStringList &passwords, QStringList *stuck)
+{
+    TabConfigureOneNomo *devices = m_wizard->devicePage();
+    if (QRadioButton *camera = choice(devices, QStringLiteral("Lumetra IP Camera 0001")))
+        camera->setChecked(true);
+    ModalDialogHandler modal;
+    StuckDialogGuard guard;
+    QStringList dialogs;
+    for (const QString &password : passwords)
+        modal.expect(enterPassword(password, &dialogs));
+    modal.expect(enterWifi(QStringLiteral("HomeNet"), QStringLiteral("home-key-1"), &dialogs));
+    devices->continueButton()->click();
+    *stuck = guard.rejected();
+    return dialogs;
+}
+
 void TestRoad::wholeRoadEndsOnSuccess()
 {
     NomoWizard &wizard = *m_wizard;
@@ -267,16 +287,9 @@ void TestRoad::wholeRoadEndsOnSuccess()
     QVERIFY(wizard.devicePage()->continueButton()->isEnabled());
     QCOMPARE(wizard.devicePage()->selectedDevice(), qEnvironmentVariable("NOMO_NETNS_HOSTNAME"));
 
-    ModalDialogHandler modal;
-    StuckDialogGuard guard;
-    QStringList dialogs;
-    modal.expect(enterPassword(QStringLiteral("not-the-password"), &dialogs));
-    modal.expect(enterPassword(kPassword, &dialogs));
-    modal.expect(enterWifi(QStringLiteral("HomeNet"), QStringLiteral("home-key-1"), &dialogs));
-    // The whole session runs inside this click.
-    wizard.devicePage()->continueButton()->click();
-
-    QCOMPARE(guard.rejected(), QStringList());
+    QStringList stuck;
+    const QStringList dialogs = runSession({QStringLiteral("not-the-password"), kPassword}, &stuck);
+    QCOMPARE(stuck, QStringList());
     QCOMPARE(dialogs, (QStringList{QStringLiteral("TabDeviceauthentication"),
                                    QStringLiteral("TabDeviceauthentication"),
                                    QStringLiteral("TabWifiCredentials")}));
@@ -343,15 +356,9 @@ void TestRoad::returnAfterFailureLeadsToScan()
     driveToDevicePage();
     if (QTest::currentTestFailed())
         return;
-    choice(wizard.devicePage(), QStringLiteral("Lumetra IP Camera 0001"))->click();
-
-    ModalDialogHandler modal;
-    StuckDialogGuard guard;
-    QStringList dialogs;
-    modal.expect(enterPassword(kPassword, &dialogs));
-    modal.expect(enterWifi(QStringLiteral("HomeNet"), QStringLiteral("home-key-1"), &dialogs));
-    wizard.devicePage()->continueButton()->click();
-    QCOMPARE(guard.rejected(), QStringList());
+    QStringList stuck;
+    runSession({kPassword}, &stuck);
+    QCOMPARE(stuck, QStringList());
     QCOMPARE(wizard.currentPageIndex(), 4);
     QCOMPARE(wizard.communicationPage()->result(), ComResultErrorReported);
     QCOMPARE(resultsText(wizard), kFailedText);
@@ -395,16 +402,9 @@ void TestRoad::cameraGoneMidSessionEndsOnOutcome()
     driveToDevicePage();
     if (QTest::currentTestFailed())
         return;
-    choice(wizard.devicePage(), QStringLiteral("Lumetra IP Camera 0001"))->click();
-
-    ModalDialogHandler modal;
-    StuckDialogGuard guard;
-    QStringList dialogs;
-    modal.expect(enterPassword(kPassword, &dialogs));
-    modal.expect(enterWifi(QStringLiteral("HomeNet"), QStringLiteral("home-key-1"), &dialogs));
-    wizard.devicePage()->continueButton()->click();
-
-    QCOMPARE(guard.rejected(), QStringList());
+    QStringList stuck;
+    const QStringList dialogs = runSession({kPassword}, &stuck);
+    QCOMPARE(stuck, QStringList());
     QCOMPARE(dialogs.contains(QStringLiteral("TabWifiCredentials")), wifiDialogShown);
     QCOMPARE(wizard.currentPageIndex(), 4);
     QCOMPARE(int(wizard.communicationPage()->result()), outcome);
