@@ -27,7 +27,10 @@ QStringList copyingExtractElements(const QString &text, const QString &tag)
         const qsizetype open = copy.indexOf(QLatin1Char('<') + tag + QLatin1Char('>'));
         const qsizetype close =
             open < 0 ? -1 : copy.indexOf(QLatin1String("</") + tag + QLatin1Char('>'), open);
-        list.append(cut(copy, open, close - open + length + 3));
+        const qsizetype count = close - open + length + 3;
+        list.append(cut(copy, open, count));
+        if (open >= 0 && count < 0)
+            break; // an unclosed block that runs to the end is the last one
         const qsizetype n = copy.size() - close - length - 3;
         copy = n < 0 ? QString() : copy.right(n);
     }
@@ -110,6 +113,9 @@ void TestReplyParsing::elements_data()
                                                   << QStringList{"<Network>"};
     QTest::newRow("missing closing tag after text")
         << "xx<Network>abcdefghijkl" << "Network" << QStringList{"<Networ"};
+    QTest::newRow("unclosed block running to the end is the last")
+        << "0123456789ab<Network>abc<Network>d" << "Network"
+        << QStringList{"<Network>abc<Network>d"};
     QTest::newRow("lower-case blocks only")
         << "<network>a</network>" << "Network" << QStringList{"<network>", "a</networ"};
     QTest::newRow("empty tag gives nothing") << "<>abc</>" << "" << QStringList{};
