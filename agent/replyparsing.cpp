@@ -97,7 +97,14 @@ QList<QString> Helper_ExtractElements(const QString &text, const QString &tag)
         const qsizetype closeAbs = open < 0 ? -1 : closing.from(openAbs);
         const qsizetype close = closeAbs < 0 ? -1 : closeAbs - pos;
 
-        blocks.append(cut(rest, open, close - open + tagLength + 3).toString());
+        const qsizetype count = close - open + tagLength + 3;
+        blocks.append(cut(rest, open, count).toString());
+        // An opening tag with no closing tag after it, far enough in, gives a block that runs to
+        // the end of the text. Each further pass would only cut a few characters off the front
+        // and hand out that same end again: a 1 MiB reply would become gigabytes of copies. So
+        // that block is the last.
+        if (open >= 0 && count < 0)
+            break;
 
         const qsizetype remaining = rest.size() - close - tagLength - 3;
         if (remaining <= 0)

@@ -8,7 +8,7 @@ set -euo pipefail
 build_pkgs=(g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
             libavahi-compat-libdnssd-dev fonts-liberation openssl)
 test_pkgs=(avahi-daemon avahi-utils dbus libnss-mdns iproute2 util-linux xvfb xauth x11-utils procps curl
-           dpkg-dev lintian desktop-file-utils appstream file)
+           dpkg-dev lintian desktop-file-utils appstream file clang libclang-rt-14-dev)
 
 case "${1:-build}" in
     build) wanted=("${build_pkgs[@]}") ;;

@@ -70,6 +70,8 @@ void TestReplyParsing::elements_data()
         {"<Network>1</Network>", "<Network>2</Network>"});
     row("missing closing tag at start", "<Network>abc", "Network", {"<Network>"});
     row("missing closing tag after text", "xx<Network>abcdefghijkl", "Network", {"<Networ"});
+    row("unclosed block running to the end is the last", "0123456789ab<Network>abc<Network>d",
+        "Network", {"<Network>abc<Network>d"});
     row("lower-case blocks only", "<network>a</network>", "Network", {"<network>", "a</networ"});
     row("empty tag gives nothing", "<>abc</>", "", {});
 }
