@@ -1,4 +1,3 @@
-#include "formanswerer.h"
 #include "liveobjectcounter.h"
 
 #include "agent/agenttiming.h"
@@ -46,19 +45,54 @@ CameraScenario passwordCamera()
     return s; // stallMs stays at 75 s: longer than a minute
 }
 
-// The user of every row: logs in and asks to change the password, sets the new one, and answers
-// the credentials form twice. The spare logins answer a camera that already has the new
-// password (after a failed or repeated change), then the queue runs dry and the form cancels.
-void scriptUser(FormAnswerer &forms)
+// The user of every row, answering the agent's forms inside their emits as the page's dialogs
+// do: logs in and asks to change the password, sets the new one, and answers the credentials form
+// twice. The spare logins answer a camera that already has the new password (after a failed or
+// repeated change); once a form's answers run out, that form is cancelled.
+class ScriptedUser : public QObject
 {
-    forms.logins.enqueue({setupPassword, true, false});
-    forms.logins.enqueue({newPassword, false, false});
-    forms.logins.enqueue({newPassword, false, false});
-    forms.newPasswords.enqueue(newPassword);
-    for (int i = 0; i < 2; ++i)
-        forms.credentials.enqueue(
-            {-1, QStringLiteral("HomeNet"), wifiKey, QStringLiteral("WPA2-AES"), false});
-}
+public:
+    QList<enmComResult> results;
+
+    explicit ScriptedUser(MyHttpsAgent *agent)
+    {
+        m_logins = {{setupPassword, true}, {newPassword, false}, {newPassword, false}};
+        m_credentials = 2;
+        connect(agent, &MyHttpsAgent::signalDeviceAuthenticationForm, this,
+                [this](const QString &, QString &password, bool &change, bool &cancel) {
+                    if (m_logins.isEmpty()) {
+                        cancel = true;
+                        return;
+                    }
+                    std::tie(password, change) = m_logins.takeFirst();
+                });
+        connect(agent, &MyHttpsAgent::signalChangePasswordForm, this,
+                [this](const QString &, QString &newOne, bool &cancel) {
+                    if (m_changes-- > 0)
+                        newOne = newPassword;
+                    else
+                        cancel = true;
+                });
+        connect(agent, &MyHttpsAgent::signalWifiCredentialsForm, this,
+                [this](const QList<WIFINetworkEntry> &, QString &ssid, QString &key,
+                       QString &type, bool &cancel) {
+                    if (m_credentials-- <= 0) {
+                        cancel = true;
+                        return;
+                    }
+                    ssid = QStringLiteral("HomeNet");
+                    key = wifiKey;
+                    type = QStringLiteral("WPA2-AES");
+                });
+        connect(agent, &MyHttpsAgent::signalCommunicationResultsForm, this,
+                [this](enmComResult result, QPixmap &) { results.append(result); });
+    }
+
+private:
+    QList<std::pair<QString, bool>> m_logins;
+    int m_changes = 1;
+    int m_credentials = 0;
+};
 
 // Faults after which the agent holds no usable reply, and what that does at each command.
 enmComResult outcomeWithoutReply(const QString &command)
@@ -167,8 +201,7 @@ QList<enmComResult> TestFaults::runSession(const CameraScenario &scenario,
     AgentTiming::setTransferTimeoutMs(stalls ? stallTimeoutMs : transferTimeoutMs);
 
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
-    FormAnswerer forms(&agent);
-    scriptUser(forms);
+    ScriptedUser forms(&agent);
 
     QMetaObject::Connection disappear;
     if (!disappearAfter.isEmpty()) {
