@@ -27,6 +27,9 @@ NomoWizard::NomoWizard(QWidget *parent) : QDialog(parent)
     connect(m_devicePage, &TabConfigureOneNomo::MoveWidgetSignal, this,
             &NomoWizard::MoveWidgetSlot);
     m_pageStack->addWidget(m_devicePage);
+    // Page 2 keeps telling why its list may be empty.
+    connect(m_scanPage, &TabScanNetwork::problemChanged, m_devicePage,
+            &TabConfigureOneNomo::setProblem);
 
     m_communicationPage = new TabNomoCommunication(this, 3);
     connect(m_communicationPage, &TabNomoCommunication::MoveTabSignal, this,

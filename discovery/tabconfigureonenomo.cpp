@@ -1,5 +1,6 @@
 #include "tabconfigureonenomo.h"
 
+#include "discovery/tabcameraaddress.h"
 #include "resources/nomoresources.h"
 
 #include <QDialogButtonBox>
@@ -62,6 +63,27 @@ TabConfigureOneNomo::TabConfigureOneNomo(QWidget *parent, int tabIndex)
     m_scrollArea->setAccessibleName(tr("Detected Lumetra devices"));
     m_scrollArea->setAccessibleDescription(tr("Choose the camera to set up"));
 
+    m_noticeLabel = new QLabel;
+    m_noticeLabel->setObjectName(QStringLiteral("noticeLabel"));
+    m_noticeLabel->setWordWrap(true);
+    m_noticeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_noticeLabel->setAccessibleName(tr("Network search problem"));
+    m_noticeLabel->hide();
+
+    // A link in looks, a button for the keyboard and for screen readers.
+    m_addressButton = new QPushButton(tr("Camera not listed? Enter its address\u2026"));
+    m_addressButton->setObjectName(QStringLiteral("addressButton"));
+    m_addressButton->setAccessibleName(tr("Enter the address of a camera that is not listed"));
+    m_addressButton->setFlat(true);
+    m_addressButton->setCursor(Qt::PointingHandCursor);
+    m_addressButton->setStyleSheet(QStringLiteral(
+        "QPushButton { background: transparent; border: 1px solid transparent; color: "
+        "palette(link); text-decoration: underline; text-align: left; padding: 2px; }"
+        "QPushButton:focus { border: 1px dotted palette(link); }"));
+    auto *addressRow = new QHBoxLayout;
+    addressRow->addWidget(m_addressButton);
+    addressRow->addStretch(1);
+
     m_topRowLayout = new QHBoxLayout;
     m_topRowLayout->addWidget(m_textLabel);
     m_topRowLayout->addWidget(m_logoLabel);
@@ -69,6 +91,8 @@ TabConfigureOneNomo::TabConfigureOneNomo(QWidget *parent, int tabIndex)
     m_pageLayout = new QVBoxLayout;
     m_pageLayout->addLayout(m_topRowLayout);
     m_pageLayout->addWidget(m_scrollArea);
+    m_pageLayout->addWidget(m_noticeLabel);
+    m_pageLayout->addLayout(addressRow);
     m_pageLayout->addWidget(m_buttonBox);
     setLayout(m_pageLayout);
 
@@ -76,6 +100,8 @@ TabConfigureOneNomo::TabConfigureOneNomo(QWidget *parent, int tabIndex)
             &TabConfigureOneNomo::OnConfigureButtonClicked);
     connect(m_rescanButton, &QPushButton::clicked, this,
             &TabConfigureOneNomo::OnReScanButtonClicked);
+    connect(m_addressButton, &QPushButton::clicked, this,
+            &TabConfigureOneNomo::OnAddressButtonClicked);
 }
 
 void TabConfigureOneNomo::ClearDevices()
@@ -108,29 +134,77 @@ void TabConfigureOneNomo::setDevices(const QStringList &devices)
         QString name;
         QString host;
         extractNameAndIp(entry, name, host);
-        auto *button = new QRadioButton(name, m_choiceContainer);
-        button->setChecked(false);
-        m_choiceLayout->addWidget(button);
-        m_choiceButtons.append(button);
-        m_choiceHosts.append(host);
-        connect(button, &QRadioButton::toggled, this, &TabConfigureOneNomo::OnDetectedNomosChecked);
+        addChoice(name, host);
     }
+    m_foundCount = devices.size();
 
     // Takes the container over and deletes the one it showed before.
     m_scrollArea->setWidget(m_choiceContainer);
     m_continueButton->setEnabled(false);
+    orderTabs();
+    updateNotice();
+    // Keyboard users start at the first camera: Space chooses it, Enter continues.
+    if (!m_choiceButtons.isEmpty() && isVisible())
+        m_choiceButtons.first()->setFocus(Qt::TabFocusReason);
+}
+
+QRadioButton *TabConfigureOneNomo::addChoice(const QString &label, const QString &host)
+{
+    auto *button = new QRadioButton(label, m_choiceContainer);
+    button->setChecked(false);
+    m_choiceLayout->addWidget(button);
+    m_choiceButtons.append(button);
+    m_choiceHosts.append(host);
+    connect(button, &QRadioButton::toggled, this, &TabConfigureOneNomo::OnDetectedNomosChecked);
+    return button;
+}
+
+void TabConfigureOneNomo::orderTabs()
+{
     // Made after the page's own widgets, the choices would come last in the Tab order: they go
-    // where they stand, between the list and the buttons.
+    // where they stand, between the list and the link under it.
     QWidget *previous = m_scrollArea;
     for (QRadioButton *button : std::as_const(m_choiceButtons)) {
         QWidget::setTabOrder(previous, button);
         previous = button;
     }
-    QWidget::setTabOrder(previous, m_rescanButton);
+    QWidget::setTabOrder(previous, m_addressButton);
+    QWidget::setTabOrder(m_addressButton, m_rescanButton);
     QWidget::setTabOrder(m_rescanButton, m_continueButton);
-    // Keyboard users start at the first camera: Space chooses it, Enter continues.
-    if (!m_choiceButtons.isEmpty() && isVisible())
-        m_choiceButtons.first()->setFocus(Qt::TabFocusReason);
+}
+
+void TabConfigureOneNomo::addAddressChoice(const QString &address)
+{
+    if (!m_choiceContainer)
+        setDevices(QStringList());
+    // The host text is the address itself, so the session talks to exactly what was typed.
+    QRadioButton *button = addChoice(address, address);
+    orderTabs();
+    button->setChecked(true);
+    button->setFocus(Qt::OtherFocusReason);
+}
+
+void TabConfigureOneNomo::OnAddressButtonClicked()
+{
+    TabCameraAddress dialog(this);
+    if (dialog.exec() == QDialog::Accepted)
+        addAddressChoice(dialog.address());
+}
+
+void TabConfigureOneNomo::setProblem(const DiscoveryProblem &problem)
+{
+    m_problem = problem;
+    updateNotice();
+}
+
+void TabConfigureOneNomo::updateNotice()
+{
+    // A dead search explains an empty list; a name that cannot be looked up concerns a camera
+    // that is listed.
+    const bool relevant = m_problem.cause() == DiscoveryProblem::NameNotLookedUp
+                          || (m_problem.isProblem() && m_foundCount == 0);
+    m_noticeLabel->setText(relevant ? m_problem.text() : QString());
+    m_noticeLabel->setVisible(relevant);
 }
 
 void TabConfigureOneNomo::OnDetectedNomosChecked()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "discovery/discoveryproblem.h"
+
 #include <QList>
 #include <QPointer>
 #include <QStringList>
@@ -21,6 +23,9 @@ void extractNameAndIp(QString entry, QString &name, QString &ip);
 // Page 2: one radio button per camera found by the scan; "Continue" hands the chosen camera's host
 // on, "Re-Scan" goes back to the scan. Continue is enabled only once a choice has been made since
 // the last setDevices.
+//
+// Under the list: the scan's notice, while the list is empty or when a listed camera's name cannot
+// be looked up, and a link that adds a camera by its address as one more choice.
 class TabConfigureOneNomo : public QWidget
 {
     Q_OBJECT
@@ -36,6 +41,11 @@ public:
     QList<QRadioButton *> choiceButtons() const { return m_choiceButtons; }
     QPushButton *continueButton() const { return m_continueButton; }
     QPushButton *rescanButton() const { return m_rescanButton; }
+    QPushButton *addressButton() const { return m_addressButton; }
+    QLabel *noticeLabel() const { return m_noticeLabel; }
+
+    // Adds a camera by its address: one more choice, labelled with the address and chosen.
+    void addAddressChoice(const QString &address);
 
 Q_SIGNALS:
     void MoveWidgetSignal(int tabIndex);
@@ -44,8 +54,15 @@ public Q_SLOTS:
     void OnConfigureButtonClicked();
     void OnDetectedNomosChecked();
     void OnReScanButtonClicked();
+    void OnAddressButtonClicked();
+    // The scan's problem; shown while it concerns what the page offers.
+    void setProblem(const DiscoveryProblem &problem);
 
 private:
+    QRadioButton *addChoice(const QString &label, const QString &host);
+    void orderTabs();
+    void updateNotice();
+
     QString m_selectedDevice;
     // Both are scheduled for deletion by ClearDevices and deleted by the scroll area when the next
     // container replaces them: guarded, so no later call reaches a freed object.
@@ -64,4 +81,8 @@ private:
     QList<QRadioButton *> m_choiceButtons;
     QStringList m_choiceHosts;
     int m_tabIndex;
+    QLabel *m_noticeLabel = nullptr;
+    QPushButton *m_addressButton = nullptr;
+    DiscoveryProblem m_problem;
+    int m_foundCount = 0;
 };

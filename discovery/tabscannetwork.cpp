@@ -37,6 +37,14 @@ TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
     m_statusLabel = new QLabel;
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
 
+    m_noticeLabel = new QLabel;
+    m_noticeLabel->setObjectName(QStringLiteral("noticeLabel"));
+    m_noticeLabel->setWordWrap(true);
+    // So that the command in it can be copied.
+    m_noticeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_noticeLabel->setAccessibleName(tr("Network search problem"));
+    m_noticeLabel->hide();
+
     m_progressBar = new QProgressBar;
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
     m_progressBar->setMaximum(0);
@@ -54,6 +62,7 @@ TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
     layout->addWidget(m_logoLabel);
     layout->addStretch(1);
     layout->addWidget(m_statusLabel);
+    layout->addWidget(m_noticeLabel);
     layout->addStretch(1);
     layout->addWidget(m_progressBar);
     layout->addStretch(1);
@@ -65,6 +74,8 @@ TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
     m_browser = new BonjourServiceBrowser(this);
     connect(m_browser, &BonjourServiceBrowser::currentBonjourRecordsChanged, this,
             &TabScanNetwork::updateRecords);
+    connect(m_browser, &BonjourServiceBrowser::error, this,
+            [this](DNSServiceErrorType error) { reportProblem(DiscoveryProblem::fromError(error)); });
 
     m_scanTimer = new QTimer(this);
     connect(m_scanTimer, &QTimer::timeout, this, &TabScanNetwork::OnCancelButtonClicked);
@@ -92,6 +103,9 @@ bool TabScanNetwork::isScanning() const
 
 void TabScanNetwork::startNetworkScan()
 {
+    // Each scan tells its own story: a service that is back clears the notice, one that is still
+    // missing brings it back at once, since the browse then fails as it starts.
+    reportProblem(DiscoveryProblem());
     m_browser->browseForServiceType(QStringLiteral("_http._tcp"));
     m_scanTimer->start(s_scanDuration);
 }
@@ -133,11 +147,14 @@ void TabScanNetwork::updateRecords(const QList<BonjourRecord> &records)
         connect(resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
                 &TabScanNetwork::RecordResolved);
         connect(resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
-                [this, record](const QString &, QHostInfo &host) {
-                    resolverReported(record, !host.hostName().isEmpty());
+                [this, record](const QString &serviceName, QHostInfo &host) {
+                    resolverReported(record, serviceName, host);
                 });
         connect(resolver, &BonjourServiceResolver::error, this,
-                [this, record] { releaseResolver(record); });
+                [this, record](DNSServiceErrorType error) {
+                    releaseResolver(record);
+                    reportProblem(DiscoveryProblem::fromError(error));
+                });
         resolver->resolveBonjourRecord(record);
     }
 }
@@ -157,12 +174,27 @@ void TabScanNetwork::RecordResolved(QString serviceName, QHostInfo &host)
     showCount();
 }
 
-void TabScanNetwork::resolverReported(const BonjourRecord &record, bool hostFound)
+void TabScanNetwork::resolverReported(const BonjourRecord &record, const QString &serviceName,
+                                      const QHostInfo &host)
 {
-    if (hostFound)
+    if (!host.hostName().isEmpty())
         m_resolvedRecords.insert(record);
     releaseResolver(record);
+    // Listed all the same, but the session could not reach it by that name.
+    if (!host.hostName().isEmpty() && host.addresses().isEmpty() && carriesBrandWord(serviceName))
+        reportProblem(DiscoveryProblem::nameNotLookedUp(host.hostName()));
 }
+
+void TabScanNetwork::reportProblem(const DiscoveryProblem &problem)
+{
+    if (problem.isProblem() && !problem.outranks(m_problem))
+        return;
+    m_problem = problem;
+    m_noticeLabel->setText(m_problem.text());
+    m_noticeLabel->setVisible(m_problem.isProblem());
+    Q_EMIT problemChanged(m_problem);
+}
+
 
 void TabScanNetwork::releaseResolver(const BonjourRecord &record)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "discovery/bonjourrecord.h"
+#include "discovery/discoveryproblem.h"
 
 #include <QHash>
 #include <QList>
@@ -25,6 +26,9 @@ class QTimer;
 // again after every reply (once per interface with Avahi), so resolving on every report grows
 // without bound on a busy network. Resolvers are released once they have reported, and all that
 // are still waiting when the scan stops or the list is cleared.
+//
+// When the search cannot run (no DNS-SD service) or a camera's name cannot be looked up, a notice
+// under the status text names the cause and the fix; the next scan starts without it.
 class TabScanNetwork : public QWidget
 {
     Q_OBJECT
@@ -45,6 +49,8 @@ public:
     // Resolves started since the last ClearDevices.
     int resolveCount() const { return m_resolveCount; }
     BonjourServiceBrowser *browser() const { return m_browser; }
+    // The problem of the latest scan, if any.
+    DiscoveryProblem problem() const { return m_problem; }
 
     // How long a scan runs before the page moves on by itself; 10000 ms unless a test shortens it.
     static void setScanDuration(int msec);
@@ -52,6 +58,7 @@ public:
 
 Q_SIGNALS:
     void MoveTabSignal(int tabIndex);
+    void problemChanged(const DiscoveryProblem &problem);
 
 public Q_SLOTS:
     void OnCancelButtonClicked();
@@ -59,7 +66,9 @@ public Q_SLOTS:
     void updateRecords(const QList<BonjourRecord> &records);
 
 private:
-    void resolverReported(const BonjourRecord &record, bool hostFound);
+    void resolverReported(const BonjourRecord &record, const QString &serviceName,
+                          const QHostInfo &host);
+    void reportProblem(const DiscoveryProblem &problem);
     void releaseResolver(const BonjourRecord &record);
     void releaseAllResolvers();
     void showCount();
@@ -69,6 +78,7 @@ private:
     QLabel *m_logoLabel = nullptr;
     QProgressBar *m_progressBar = nullptr;
     QLabel *m_statusLabel = nullptr;
+    QLabel *m_noticeLabel = nullptr;
     int m_tabIndex;
     BonjourServiceBrowser *m_browser = nullptr;
     QTimer *m_scanTimer = nullptr;
@@ -79,4 +89,5 @@ private:
     // Records that reported a host since the last ClearDevices; they are not resolved again.
     QSet<BonjourRecord> m_resolvedRecords;
     int m_resolveCount = 0;
+    DiscoveryProblem m_problem;
 };

@@ -1,0 +1,209 @@
+#include "agent/agenttiming.h"
+#include "app/nomowizard.h"
+#include "app/tabwelcome.h"
+#include "discovery/bonjourserviceresolver.h"
+#include "discovery/tabconfigureonenomo.h"
+#include "discovery/tabscannetwork.h"
+#include "pages/tabnomocommunication.h"
+#include "tools/camerasim/simulatedcamera.h"
+
+#include "modaldialoghandler.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <memory>
+
+// Runs inside tests/netns/netns-run.sh, whose avahi-daemon announces only "Office Printer" at
+// first: the camera is announced by the test once the daemon is back.
+namespace {
+constexpr int Wait = 20000;
+const QString Camera = QStringLiteral("Dovrel Nomo 0123");
+const QString NotRunning = QStringLiteral(
+    "The network search service (avahi-daemon) is not running, so no camera can be found. Start "
+    "it with: sudo systemctl enable --now avahi-daemon");
+
+bool harness(const char *variable, const QStringList &arguments = {})
+{
+    const QString command = qEnvironmentVariable(variable);
+    return !command.isEmpty() && QProcess::execute(command, arguments) == 0;
+}
+
+QLabel *notice(QWidget *page)
+{
+    return page->findChild<QLabel *>(QStringLiteral("noticeLabel"));
+}
+
+QPushButton *buttonWithText(QWidget *page, const QString &text)
+{
+    for (QPushButton *b : page->findChildren<QPushButton *>()) {
+        if (b->text() == text)
+            return b;
+    }
+    return nullptr;
+}
+
+// Presses the dialog's default button from the event loop: the press may open a dialog of its own.
+void acceptLater(QWidget *dialog)
+{
+    for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
+        if (b->isDefault())
+            QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+}
+} // namespace
+
+class TestDiscoveryFailures : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (qEnvironmentVariableIsEmpty("NOMO_NETNS_HOSTNAME"))
+            QSKIP("needs tests/netns/netns-run.sh around it");
+        TabScanNetwork::setScanDuration(120000);
+        AgentTiming::setScale(0.05);
+        AgentTiming::setTransferTimeoutMs(30000);
+    }
+
+    void init()
+    {
+        m_wizard = std::make_unique<NomoWizard>(nullptr);
+        m_wizard->show();
+    }
+
+    void cleanup()
+    {
+        m_wizard.reset();
+        QTRY_COMPARE(BonjourServiceResolver::instanceCount(), 0);
+        // Each case starts from the printer alone, whatever a failed one left behind.
+        QVERIFY(harness("NOMO_NETNS_AVAHI_START"));
+        QVERIFY(harness("NOMO_NETNS_WITHDRAW", {QStringLiteral("_http._tcp"), Camera}));
+    }
+
+    void missingServiceIsNamedUntilAScanWorks_data()
+    {
+        QTest::addColumn<bool>("stopMidScan");
+        QTest::newRow("daemon absent from the start") << false;
+        QTest::newRow("daemon stopped mid-scan") << true;
+    }
+
+    void missingServiceIsNamedUntilAScanWorks()
+    {
+        QFETCH(bool, stopMidScan);
+        NomoWizard &wizard = *m_wizard;
+        TabScanNetwork *scan = wizard.scanPage();
+        if (!stopMidScan)
+            QVERIFY(harness("NOMO_NETNS_AVAHI_STOP"));
+        buttonWithText(wizard.welcomePage(), QStringLiteral("Start"))->click();
+        if (stopMidScan) {
+            QTRY_VERIFY_WITH_TIMEOUT(scan->resolveCount() >= 1, Wait);
+            QVERIFY(!notice(scan)->isVisible());
+            QVERIFY(harness("NOMO_NETNS_AVAHI_STOP"));
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(notice(scan)->isVisible(), Wait);
+        QCOMPARE(notice(scan)->text(), NotRunning);
+        // The page's own texts and rules stay: the count, and a scan that runs on.
+        QCOMPARE(scan->findChild<QLabel *>(QStringLiteral("statusLabel"))->text(),
+                 QStringLiteral("Scanning the network for Lumetra devices ... ,0 Lumetra devices "
+                                "have been detected."));
+        QVERIFY(scan->isScanning());
+
+        buttonWithText(scan, QStringLiteral("Continue to Next Step"))->click();
+        TabConfigureOneNomo *devices = wizard.devicePage();
+        QCOMPARE(wizard.currentPageIndex(), 2);
+        QVERIFY(devices->choiceButtons().isEmpty());
+        QVERIFY(notice(devices)->isVisible());
+        QCOMPARE(notice(devices)->text(), NotRunning);
+
+        // With the daemon back, the next scan clears the notice and lists the camera.
+        QVERIFY(harness("NOMO_NETNS_AVAHI_START"));
+        QVERIFY(harness("NOMO_NETNS_PUBLISH", {QStringLiteral("_http._tcp"), QStringLiteral("80"),
+                                               Camera}));
+        devices->rescanButton()->click();
+        QCOMPARE(wizard.currentPageIndex(), 1);
+        QVERIFY(!notice(scan)->isVisible());
+        QTRY_COMPARE_WITH_TIMEOUT(scan->devices().size(), 1, Wait);
+        buttonWithText(scan, QStringLiteral("Continue to Next Step"))->click();
+        QCOMPARE(devices->choiceButtons().size(), 1);
+        QVERIFY(!notice(devices)->isVisible());
+        QVERIFY(notice(scan)->text().isEmpty());
+    }
+
+    void cameraWhoseNameCannotBeLookedUpIsListedWithTheFix()
+    {
+        TabScanNetwork *scan = m_wizard->scanPage();
+        buttonWithText(m_wizard->welcomePage(), QStringLiteral("Start"))->click();
+        // An instance nobody announces: its resolve waits, and the test answers in its place.
+        scan->updateRecords({BonjourRecord(Camera, QStringLiteral("_http._tcp."),
+                                           QStringLiteral("local."))});
+        auto *resolver = scan->findChild<BonjourServiceResolver *>();
+        QVERIFY(resolver);
+        BonjourServiceResolver::bonjourResolveReply(nullptr, 0, 0, kDNSServiceErr_NoError, "",
+                                                    "nomo-gone.invalid.", 80, 0, nullptr, resolver);
+        QCOMPARE(scan->devices(), QStringList(Camera + QStringLiteral("@nomo-gone.invalid")));
+        const QString fix = QStringLiteral(
+            "A camera was found, but its name nomo-gone.invalid could not be looked up, so the tool "
+            "cannot reach it. Install the name lookup for the local network with: sudo apt-get "
+            "install libnss-mdns");
+        QCOMPARE(notice(scan)->text(), fix);
+        buttonWithText(scan, QStringLiteral("Continue to Next Step"))->click();
+        QCOMPARE(m_wizard->devicePage()->choiceButtons().size(), 1);
+        QVERIFY(notice(m_wizard->devicePage())->isVisible());
+        QCOMPARE(notice(m_wizard->devicePage())->text(), fix);
+    }
+
+    void typedAddressRunsTheSessionWithThatHost()
+    {
+        const QString address = QStringLiteral("127.0.0.7");
+        SimulatedCamera camera(CameraScenario::named(QStringLiteral("password")));
+        QVERIFY2(camera.listen(QHostAddress(address), 80), qPrintable(camera.errorString()));
+        NomoWizard &wizard = *m_wizard;
+        buttonWithText(wizard.welcomePage(), QStringLiteral("Start"))->click();
+        buttonWithText(wizard.scanPage(), QStringLiteral("Continue to Next Step"))->click();
+        TabConfigureOneNomo *devices = wizard.devicePage();
+
+        ModalDialogHandler modal;
+        modal.expect([&](QWidget *dialog) {
+            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit")), address);
+            acceptLater(dialog);
+        });
+        devices->addressButton()->click();
+        QCOMPARE(modal.handled(), 1);
+        QCOMPARE(devices->choiceButtons().size(), 1);
+        QVERIFY(devices->choiceButtons().first()->isChecked());
+        QVERIFY(devices->continueButton()->isEnabled());
+
+        modal.expect([](QWidget *dialog) {
+            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("passwordEdit")),
+                             QStringLiteral("Nomo-1234"));
+            acceptLater(dialog);
+        });
+        modal.expect([](QWidget *dialog) {
+            auto *ssid = dialog->findChild<QComboBox *>(QStringLiteral("ssidCombo"));
+            ssid->setCurrentIndex(ssid->findText(QStringLiteral("HomeNet")));
+            QTest::keyClicks(dialog->findChild<QLineEdit *>(QStringLiteral("keyEdit")),
+                             QStringLiteral("home-key-1"));
+            acceptLater(dialog);
+        });
+        devices->continueButton()->click();
+        QCOMPARE(modal.handled(), 3);
+        QCOMPARE(wizard.communicationPage()->host(), address);
+        QCOMPARE(wizard.currentPageIndex(), 4);
+        QCOMPARE(wizard.communicationPage()->result(), ComResultSuccess);
+        QCOMPARE(camera.configuredSsid(), QStringLiteral("HomeNet"));
+    }
+
+private:
+    std::unique_ptr<NomoWizard> m_wizard;
+};
+
+QTEST_MAIN(TestDiscoveryFailures)
+#include "tst_discoveryfailures.moc"

@@ -1,0 +1,123 @@
+#include "discovery/tabconfigureonenomo.h"
+
+#include "modaldialoghandler.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+const QString Title = QStringLiteral("Lumetra - Wi-Fi Setup Tool");
+
+void pressOkLater(QWidget *dialog)
+{
+    for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
+        if (b->isDefault())
+            QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
+    }
+}
+
+QLineEdit *addressEdit(QWidget *dialog)
+{
+    return dialog->findChild<QLineEdit *>(QStringLiteral("addressEdit"));
+}
+} // namespace
+
+class TestTabCameraAddress : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void cleanup()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(QApplication::topLevelWidgets().isEmpty());
+    }
+
+    void enteredAddressBecomesTheChoice_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("message"); // empty: accepted
+        QTest::newRow("IPv4 address") << QStringLiteral("192.168.1.20") << QString();
+        QTest::newRow("host name") << QStringLiteral("nomo-0123.local") << QString();
+        QTest::newRow("single label") << QStringLiteral("nomocam") << QString();
+        QTest::newRow("empty") << QString()
+                               << QStringLiteral("Please enter the camera's host name or IPv4 "
+                                                 "address.");
+        QTest::newRow("blank") << QStringLiteral("nomo 0123")
+                               << QStringLiteral("The address must not contain blanks.");
+        QTest::newRow("trailing blank") << QStringLiteral("nomocam ")
+                                        << QStringLiteral("The address must not contain blanks.");
+        QTest::newRow("at sign") << QStringLiteral("admin@nomocam")
+                                 << QStringLiteral("The address must not contain \"@\".");
+        QTest::newRow("port") << QStringLiteral("192.168.1.20:443")
+                              << QStringLiteral("The address must not contain \":\". Enter it "
+                                                "without a port number.");
+        const QString ipv6 = QStringLiteral("IPv6 addresses are not supported. Please enter the "
+                                            "camera's IPv4 address or host name.");
+        QTest::newRow("IPv6 address") << QStringLiteral("fe80::1") << ipv6;
+        QTest::newRow("IPv6 in brackets") << QStringLiteral("[2001:db8::7]") << ipv6;
+        QTest::newRow("IPv4 out of range")
+            << QStringLiteral("192.168.1.300")
+            << QStringLiteral("\"192.168.1.300\" is not a valid IPv4 address.");
+        QTest::newRow("URL") << QStringLiteral("nomocam/WifiConfig")
+                             << QStringLiteral("\"nomocam/WifiConfig\" is not a valid host name or "
+                                               "IPv4 address.");
+    }
+
+    void enteredAddressBecomesTheChoice()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, message);
+        const QString found = QStringLiteral("Dovrel Nomo 0123@nomocam.local");
+        TabConfigureOneNomo page(nullptr, 2);
+        page.setDevices({found});
+        page.show();
+        QVERIFY(page.addressButton()->focusPolicy() & Qt::TabFocus);
+        QVERIFY(!page.addressButton()->accessibleName().isEmpty());
+
+        ModalDialogHandler modal;
+        modal.expect([entry](QWidget *dialog) {
+            QCOMPARE(dialog->windowTitle(), Title);
+            QVERIFY(dialog->isModal());
+            QTest::keyClicks(addressEdit(dialog), entry);
+            pressOkLater(dialog);
+        });
+        if (!message.isEmpty()) {
+            modal.expect([message](QWidget *box) {
+                QCOMPARE(box->windowTitle(), Title);
+                QCOMPARE(ModalDialogHandler::messageBox(box)->text(), message);
+                ModalDialogHandler::clickButton(box, QMessageBox::Ok);
+            });
+            // Still open, the entry as typed.
+            modal.expect([entry](QWidget *dialog) {
+                QCOMPARE(addressEdit(dialog)->text(), entry);
+                QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
+            });
+        }
+        page.addressButton()->click();
+        QCOMPARE(modal.handled(), message.isEmpty() ? 1 : 3);
+
+        if (!message.isEmpty()) {
+            QCOMPARE(page.choiceButtons().size(), 1);
+            QVERIFY(!page.continueButton()->isEnabled());
+            return;
+        }
+        QCOMPARE(page.choiceButtons().size(), 2);
+        QRadioButton *typed = page.choiceButtons().last();
+        QCOMPARE(typed->text(), entry);
+        QVERIFY(typed->isChecked());
+        QVERIFY(page.continueButton()->isEnabled());
+        QCOMPARE(page.selectedDevice(), entry);
+        // A new scan's list replaces it like every other choice.
+        page.setDevices({found});
+        QCOMPARE(page.choiceButtons().size(), 1);
+        QVERIFY(!page.continueButton()->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestTabCameraAddress)
+#include "tst_tabcameraaddress.moc"
