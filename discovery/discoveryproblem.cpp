@@ -36,10 +36,9 @@ DiscoveryProblem DiscoveryProblem::nameNotLookedUp(const QString &hostName)
 bool DiscoveryProblem::daemonInstalled()
 {
     // System daemons live outside a user's PATH.
-    return !QStandardPaths::findExecutable(
-                QStringLiteral("avahi-daemon"),
-                {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),
-                 QStringLiteral("/usr/local/sbin")})
+    return !QStandardPaths::findExecutable(QStringLiteral("avahi-daemon"),
+                                           {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin"),
+                                            QStringLiteral("/usr/local/sbin")})
                 .isEmpty();
 }
 

@@ -24,8 +24,8 @@ public:
         NoProblem,
         ServiceNotInstalled,
         ServiceNotRunning,
-        ServiceFailed,    // any other DNS-SD error; the text names its code
-        NameNotLookedUp,  // a camera was found, but the system cannot look its host name up
+        ServiceFailed,   // any other DNS-SD error; the text names its code
+        NameNotLookedUp, // a camera was found, but the system cannot look its host name up
     };
 
     DiscoveryProblem() = default;

@@ -44,20 +44,19 @@ QString TabCameraAddress::address() const
 QString TabCameraAddress::refusal(const QString &address)
 {
     if (address.isEmpty())
-        return tr("Please enter the camera's host name or IPv4 address.");
+        return tr("Please enter the camera's address.");
     QString bare = address;
     if (bare.startsWith(QLatin1Char('[')) && bare.endsWith(QLatin1Char(']')))
         bare = bare.mid(1, bare.size() - 2);
     if (QHostAddress(bare).protocol() == QAbstractSocket::IPv6Protocol)
-        return tr("IPv6 addresses are not supported. Please enter the camera's IPv4 address or "
-                  "host name.");
+        return tr("IPv6 addresses are not supported: please enter an IPv4 address.");
     static const QRegularExpression blank(QStringLiteral("\\s"));
     if (address.contains(blank))
         return tr("The address must not contain blanks.");
     if (address.contains(QLatin1Char('@')))
         return tr("The address must not contain \"@\".");
     if (address.contains(QLatin1Char(':')))
-        return tr("The address must not contain \":\". Enter it without a port number.");
+        return tr("The address must not contain \":\" (no port).");
     // All digits and dots: meant as an IPv4 address, so it must be a whole one.
     static const QRegularExpression numeric(QStringLiteral("^[0-9.]+$"));
     static const QRegularExpression dottedQuad(
@@ -69,8 +68,8 @@ QString TabCameraAddress::refusal(const QString &address)
         return QString();
     }
     // Labels of letters, digits, "-" and "_" between dots; the URL takes nothing else.
-    static const QRegularExpression hostName(
-        QStringLiteral("^[A-Za-z0-9_]([A-Za-z0-9_-]{0,62})(\\.[A-Za-z0-9_][A-Za-z0-9_-]{0,62})*\\.?$"));
+    static const QRegularExpression hostName(QStringLiteral(
+        "^[A-Za-z0-9_]([A-Za-z0-9_-]{0,62})(\\.[A-Za-z0-9_][A-Za-z0-9_-]{0,62})*\\.?$"));
     if (address.size() > 253 || !hostName.match(address).hasMatch())
         return tr("\"%1\" is not a valid host name or IPv4 address.").arg(address);
     return QString();

@@ -201,8 +201,8 @@ void TabConfigureOneNomo::updateNotice()
 {
     // A dead search explains an empty list; a name that cannot be looked up concerns a camera
     // that is listed.
-    const bool relevant = m_problem.cause() == DiscoveryProblem::NameNotLookedUp
-                          || (m_problem.isProblem() && m_foundCount == 0);
+    const bool relevant = m_problem.cause() == DiscoveryProblem::NameNotLookedUp ||
+                          (m_problem.isProblem() && m_foundCount == 0);
     m_noticeLabel->setText(relevant ? m_problem.text() : QString());
     m_noticeLabel->setVisible(relevant);
 }

@@ -74,8 +74,9 @@ TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
     m_browser = new BonjourServiceBrowser(this);
     connect(m_browser, &BonjourServiceBrowser::currentBonjourRecordsChanged, this,
             &TabScanNetwork::updateRecords);
-    connect(m_browser, &BonjourServiceBrowser::error, this,
-            [this](DNSServiceErrorType error) { reportProblem(DiscoveryProblem::fromError(error)); });
+    connect(m_browser, &BonjourServiceBrowser::error, this, [this](DNSServiceErrorType error) {
+        reportProblem(DiscoveryProblem::fromError(error));
+    });
 
     m_scanTimer = new QTimer(this);
     connect(m_scanTimer, &QTimer::timeout, this, &TabScanNetwork::OnCancelButtonClicked);
@@ -194,7 +195,6 @@ void TabScanNetwork::reportProblem(const DiscoveryProblem &problem)
     m_noticeLabel->setVisible(m_problem.isProblem());
     Q_EMIT problemChanged(m_problem);
 }
-
 
 void TabScanNetwork::releaseResolver(const BonjourRecord &record)
 {

@@ -3,6 +3,7 @@
 #include "modaldialoghandler.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,14 +12,6 @@
 
 namespace {
 const QString Title = QStringLiteral("Lumetra - Wi-Fi Setup Tool");
-
-void pressOkLater(QWidget *dialog)
-{
-    for (QPushButton *b : dialog->findChildren<QPushButton *>()) {
-        if (b->isDefault())
-            QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
-    }
-}
 
 QLineEdit *addressEdit(QWidget *dialog)
 {
@@ -43,29 +36,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message"); // empty: accepted
         QTest::newRow("IPv4 address") << QStringLiteral("192.168.1.20") << QString();
         QTest::newRow("host name") << QStringLiteral("nomo-0123.local") << QString();
-        QTest::newRow("single label") << QStringLiteral("nomocam") << QString();
-        QTest::newRow("empty") << QString()
-                               << QStringLiteral("Please enter the camera's host name or IPv4 "
-                                                 "address.");
-        QTest::newRow("blank") << QStringLiteral("nomo 0123")
-                               << QStringLiteral("The address must not contain blanks.");
-        QTest::newRow("trailing blank") << QStringLiteral("nomocam ")
-                                        << QStringLiteral("The address must not contain blanks.");
+        const QString blanks = QStringLiteral("The address must not contain blanks.");
+        const QString ipv6 =
+            QStringLiteral("IPv6 addresses are not supported: please enter an IPv4 address.");
+        QTest::newRow("empty") << QString() << QStringLiteral("Please enter the camera's address.");
+        QTest::newRow("blank") << QStringLiteral("nomo 0123") << blanks;
+        QTest::newRow("trailing blank") << QStringLiteral("nomocam ") << blanks;
         QTest::newRow("at sign") << QStringLiteral("admin@nomocam")
                                  << QStringLiteral("The address must not contain \"@\".");
         QTest::newRow("port") << QStringLiteral("192.168.1.20:443")
-                              << QStringLiteral("The address must not contain \":\". Enter it "
-                                                "without a port number.");
-        const QString ipv6 = QStringLiteral("IPv6 addresses are not supported. Please enter the "
-                                            "camera's IPv4 address or host name.");
+                              << QStringLiteral("The address must not contain \":\" (no port).");
         QTest::newRow("IPv6 address") << QStringLiteral("fe80::1") << ipv6;
         QTest::newRow("IPv6 in brackets") << QStringLiteral("[2001:db8::7]") << ipv6;
         QTest::newRow("IPv4 out of range")
             << QStringLiteral("192.168.1.300")
             << QStringLiteral("\"192.168.1.300\" is not a valid IPv4 address.");
-        QTest::newRow("URL") << QStringLiteral("nomocam/WifiConfig")
-                             << QStringLiteral("\"nomocam/WifiConfig\" is not a valid host name or "
-                                               "IPv4 address.");
+        QTest::newRow("URL")
+            << QStringLiteral("nomocam/WifiConfig")
+            << QStringLiteral("\"nomocam/WifiConfig\" is not a valid host name or IPv4 address.");
     }
 
     void enteredAddressBecomesTheChoice()
@@ -76,15 +64,18 @@ private Q_SLOTS:
         TabConfigureOneNomo page(nullptr, 2);
         page.setDevices({found});
         page.show();
-        QVERIFY(page.addressButton()->focusPolicy() & Qt::TabFocus);
-        QVERIFY(!page.addressButton()->accessibleName().isEmpty());
+        QVERIFY((page.addressButton()->focusPolicy() & Qt::TabFocus) &&
+                !page.addressButton()->accessibleName().isEmpty());
 
         ModalDialogHandler modal;
         modal.expect([entry](QWidget *dialog) {
             QCOMPARE(dialog->windowTitle(), Title);
             QVERIFY(dialog->isModal());
             QTest::keyClicks(addressEdit(dialog), entry);
-            pressOkLater(dialog);
+            // From the event loop: the press may open a message box of its own.
+            QMetaObject::invokeMethod(
+                dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok),
+                &QAbstractButton::click, Qt::QueuedConnection);
         });
         if (!message.isEmpty()) {
             modal.expect([message](QWidget *box) {
@@ -101,16 +92,12 @@ private Q_SLOTS:
         page.addressButton()->click();
         QCOMPARE(modal.handled(), message.isEmpty() ? 1 : 3);
 
-        if (!message.isEmpty()) {
-            QCOMPARE(page.choiceButtons().size(), 1);
-            QVERIFY(!page.continueButton()->isEnabled());
+        QCOMPARE(page.choiceButtons().size(), message.isEmpty() ? 2 : 1);
+        QCOMPARE(page.continueButton()->isEnabled(), message.isEmpty());
+        if (!message.isEmpty())
             return;
-        }
-        QCOMPARE(page.choiceButtons().size(), 2);
-        QRadioButton *typed = page.choiceButtons().last();
-        QCOMPARE(typed->text(), entry);
-        QVERIFY(typed->isChecked());
-        QVERIFY(page.continueButton()->isEnabled());
+        QCOMPARE(page.choiceButtons().last()->text(), entry);
+        QVERIFY(page.choiceButtons().last()->isChecked());
         QCOMPARE(page.selectedDevice(), entry);
         // A new scan's list replaces it like every other choice.
         page.setDevices({found});
