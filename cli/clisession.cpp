@@ -9,17 +9,18 @@
 
 namespace {
 
-// What the agent has just done when its progress bar reaches a step.
+// Which request the camera has just answered when the progress bar reaches a step. The answer
+// may still be a refusal: the outcome tells.
 const char *const stepTexts[] = {
     "",
     "the camera answered",
-    "logged in",
-    "new setup password set",
-    "camera version read",
-    "camera status read",
+    "login answered",
+    "new setup password answered",
+    "version read",
+    "status read",
     "networks the camera sees read",
     "Wi-Fi settings sent; waiting for the camera's result",
-    "result received",
+    "result read",
 };
 
 } // namespace
