@@ -14,6 +14,7 @@ struct Run
     QString err;
 };
 
+// The program's scan, without a display.
 Run scan(const QStringList &options)
 {
     QProcess cli;
@@ -23,13 +24,10 @@ Run scan(const QStringList &options)
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(NOMO_CLI_PROGRAM), QStringList{QStringLiteral("scan")} << options);
-    Run run;
-    if (!cli.waitForFinished(30000))
-        return run;
-    run.status = cli.exitCode();
-    run.out = QString::fromUtf8(cli.readAllStandardOutput());
-    run.err = QString::fromUtf8(cli.readAllStandardError());
-    return run;
+    cli.waitForFinished(30000);
+    return {cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1,
+            QString::fromUtf8(cli.readAllStandardOutput()),
+            QString::fromUtf8(cli.readAllStandardError())};
 }
 } // namespace
 
