@@ -55,7 +55,9 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         QString argument = rest.takeFirst();
         if (onlyHosts || !argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
             if (options.command != Configure) {
-                options.error = QStringLiteral("unexpected argument \"%1\"").arg(argument);
+                options.error = options.command == NoCommand
+                                    ? QStringLiteral("unknown command \"%1\"").arg(argument)
+                                    : QStringLiteral("unexpected argument \"%1\"").arg(argument);
                 return options;
             }
             options.hosts << argument;

@@ -121,14 +121,14 @@ void CliScan::printDevices()
 
 // ---- To be replaced by the discovery subsystem's own explanation of the failure -------------
 // The scan page's notice names the causes and fixes; until that text lives in one class of the
-// discovery folder, this is the command line's own wording of them.
+// discovery folder, this is the command line's own wording of them. Only this function changes
+// then: return that class's text for the error.
 QString CliScan::dnsSdUnusableMessage(DNSServiceErrorType error)
 {
-    return QStringLiteral(
-               "The DNS-SD service cannot be used (error %1), so no camera can be found.\n"
-               "Cameras are found through the avahi-daemon: check it with\n"
-               "  systemctl status avahi-daemon\n"
-               "and start it with\n"
-               "  sudo systemctl enable --now avahi-daemon")
+    return QStringLiteral("The network search service (avahi-daemon) cannot be used (DNS-SD error "
+                          "%1), so no camera can be found.\n"
+                          "Check it with: systemctl status avahi-daemon\n"
+                          "Start it with: sudo systemctl enable --now avahi-daemon\n"
+                          "Not installed? sudo apt-get install avahi-daemon libnss-mdns")
         .arg(error);
 }

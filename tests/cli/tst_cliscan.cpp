@@ -71,8 +71,9 @@ void TestCliScan::daemonStopped()
     QCOMPARE(QProcess::execute(qEnvironmentVariable("NOMO_NETNS_AVAHI_START"), {}), 0);
     QCOMPARE(run.status, 4);
     QVERIFY(run.out.isEmpty());
-    QVERIFY2(run.err.startsWith("The DNS-SD service cannot be used"), qPrintable(run.err));
-    QVERIFY(run.err.contains("sudo systemctl enable --now avahi-daemon"));
+    QVERIFY2(run.err.contains("avahi-daemon") &&
+                 run.err.contains("sudo systemctl enable --now avahi-daemon"),
+             qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestCliScan)
