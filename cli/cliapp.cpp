@@ -1,6 +1,7 @@
 #include "cliapp.h"
 
 #include "cli/clifleet.h"
+#include "cli/cliinterrupt.h"
 #include "cli/clioptions.h"
 #include "cli/clioutcome.h"
 #include "cli/cliscan.h"
@@ -97,6 +98,9 @@ int CliApp::configure(const CliOptions &options)
     if (!readHosts(options, hosts))
         return CliOutcome::ExitUsage;
 
+    // Ctrl+C or SIGTERM cancels the sessions, which still report their outcomes.
+    CliInterrupt interrupt;
+
     if (hosts.size() > 1) {
         QStringList settings{QStringLiteral("--ssid"), options.ssid, QStringLiteral("--key-type"),
                              options.keyType};
@@ -107,12 +111,12 @@ int CliApp::configure(const CliOptions &options)
         CliFleet fleet(hosts, settings, secrets, options.jobs, options.json, m_out, m_err);
         if (!m_workerProgram.isEmpty())
             fleet.setProgram(m_workerProgram);
-        return fleet.run();
+        return fleet.run(&interrupt);
     }
 
     secrets.key = check.key();
     CliSession session(hosts.first(), options.ssid, options.keyType, secrets, m_err);
-    const CliOutcome outcome = session.run();
+    const CliOutcome outcome = session.run(&interrupt);
     if (options.json || options.worker)
         m_out << QString::fromUtf8(outcome.toJson()) << Qt::endl;
     else

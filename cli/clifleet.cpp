@@ -1,5 +1,7 @@
 #include "clifleet.h"
 
+#include "cli/cliinterrupt.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
@@ -21,13 +23,24 @@ CliFleet::CliFleet(const QStringList &hosts, const QStringList &settingsArgument
 
 CliFleet::~CliFleet() = default;
 
-int CliFleet::run()
+int CliFleet::run(CliInterrupt *interrupt)
 {
+    if (interrupt) {
+        connect(interrupt, &CliInterrupt::interrupted, this, &CliFleet::stop);
+        m_stopped = interrupt->isInterrupted();
+    }
     QEventLoop loop;
-    for (int i = 0; i < m_jobs && m_next < m_hosts.size(); ++i)
+    for (int i = 0; i < m_jobs && m_next < m_hosts.size() && !m_stopped; ++i)
         startNext();
     while (m_running > 0)
         loop.processEvents(QEventLoop::WaitForMoreEvents);
+    // Interrupted: the cameras not started are cancelled as well.
+    for (; m_next < m_hosts.size(); ++m_next) {
+        CliOutcome outcome = CliOutcome::fromResult(m_hosts.at(m_next), ComResultCancelled);
+        outcome.message = QStringLiteral("Interrupted before this camera was started.");
+        m_outcomes.append(outcome);
+        m_out << (m_json ? QString::fromUtf8(outcome.toJson()) : outcome.toLine()) << Qt::endl;
+    }
 
     printSummary();
     for (const CliOutcome &outcome : std::as_const(m_outcomes)) {
@@ -90,16 +103,24 @@ void CliFleet::finished(QProcess *process, const QString &host)
         }
     }
     m_outcomes.append(outcome);
-    if (m_json)
-        m_out << QString::fromUtf8(outcome.toJson()) << Qt::endl;
-    else
-        m_out << outcome.toLine() << Qt::endl;
+    m_out << (m_json ? QString::fromUtf8(outcome.toJson()) : outcome.toLine()) << Qt::endl;
 
     process->disconnect(this);
     process->deleteLater();
     --m_running;
-    if (m_next < m_hosts.size())
+    if (m_next < m_hosts.size() && !m_stopped)
         startNext();
+}
+
+void CliFleet::stop()
+{
+    m_stopped = true;
+    // Each camera's process ends its session as cancelled and still reports it.
+    const QList<QProcess *> processes = findChildren<QProcess *>();
+    for (QProcess *process : processes) {
+        if (process->state() != QProcess::NotRunning)
+            process->terminate();
+    }
 }
 
 void CliFleet::printSummary()

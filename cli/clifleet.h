@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QStringList>
 
+class CliInterrupt;
 class QProcess;
 class QTextStream;
 
@@ -28,8 +29,9 @@ public:
     // The program each camera runs in; this program unless a caller says otherwise.
     void setProgram(const QString &program) { m_program = program; }
 
-    // Runs every camera to its end. 0 when all succeeded, otherwise ExitNotAllSucceeded.
-    int run();
+    // Runs every camera to its end. 0 when all succeeded, otherwise ExitNotAllSucceeded. After
+    // an interrupt (may be null) no further camera starts and the running ones are cancelled.
+    int run(CliInterrupt *interrupt);
 
     const QList<CliOutcome> &outcomes() const { return m_outcomes; }
 
@@ -38,6 +40,7 @@ private:
     void finished(QProcess *process, const QString &host);
     void passOnProgress(QProcess *process);
     void printSummary();
+    void stop();
 
     QStringList m_hosts;
     QStringList m_settingsArguments;
@@ -49,5 +52,6 @@ private:
     QString m_program;
     int m_next = 0;
     int m_running = 0;
+    bool m_stopped = false;
     QList<CliOutcome> m_outcomes;
 };

@@ -197,7 +197,7 @@ QString CliOptions::exitStatusTable()
         "   4  scan: the DNS-SD service (avahi-daemon) cannot be used\n"
         "  11  the camera did not answer the version request (outcome 1, failed)\n"
         "  13  the camera reported an error (outcome 3)\n"
-        "  14  the session was cancelled (outcome 4)\n"
+        "  14  the session was cancelled: interrupted by Ctrl+C or SIGTERM (outcome 4)\n"
         "  15  the camera joined the network but cannot reach the Internet (outcome 5)\n"
         "  16  the camera did not answer, or reported no result in time (outcome 6)\n"
         "  18  the camera reported error 503 (outcome 8)\n"

@@ -1,6 +1,7 @@
 #include "clisession.h"
 
 #include "agent/myhttpsagent.h"
+#include "cli/cliinterrupt.h"
 #include "pages/tabnomocommunication.h"
 
 #include <QPixmap>
@@ -37,7 +38,7 @@ CliSession::CliSession(const QString &host, const QString &ssid, const QString &
 
 CliSession::~CliSession() = default;
 
-CliOutcome CliSession::run()
+CliOutcome CliSession::run(CliInterrupt *interrupt)
 {
     // The agent drives a progress bar; it is never shown, only read.
     QProgressBar progressBar;
@@ -53,6 +54,12 @@ CliOutcome CliSession::run()
             &CliSession::OnHttpsAgentDeviceAuthenticationForm, Qt::DirectConnection);
     connect(&agent, &MyHttpsAgent::signalWifiCredentialsForm, this,
             &CliSession::OnHttpsAgentWifiCredentialsForm, Qt::DirectConnection);
+
+    if (interrupt) {
+        connect(interrupt, &CliInterrupt::interrupted, &agent, &MyHttpsAgent::Cancel);
+        if (interrupt->isInterrupted())
+            return CliOutcome::fromResult(m_host, ComResultCancelled);
+    }
 
     report(QStringLiteral("connecting"));
     agent.Start();

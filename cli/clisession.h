@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 
+class CliInterrupt;
 class MyHttpsAgent;
 class QPixmap;
 class QTextStream;
@@ -32,8 +33,8 @@ public:
                const CliSecrets &secrets, QTextStream &progress);
     ~CliSession() override;
 
-    // Runs the session to its end.
-    CliOutcome run();
+    // Runs the session to its end; an interrupt (may be null) ends it as cancelled.
+    CliOutcome run(CliInterrupt *interrupt);
 
 public Q_SLOTS:
     void OnHttpsAgentDeviceAuthenticationForm(const QString &strMessage, QString &strPassword,

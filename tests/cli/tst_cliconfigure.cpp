@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTextStream>
 
+#include <csignal>
 #include <unistd.h>
 
 // Whole configure runs against simulated cameras on port 80 of loopback addresses of their own
@@ -51,13 +52,9 @@ Run runCli(const QStringList &arguments, const QByteArray &stdinText,
 
 QStringList configure(const QString &host, const QString &keyType, bool hexKey = false)
 {
-    QStringList arguments{QStringLiteral("configure"), host, QStringLiteral("--ssid"),
-                          QStringLiteral("HomeNet"), QStringLiteral("--key-type"), keyType,
-                          QStringLiteral("--key-file"), QStringLiteral("-"),
-                          QStringLiteral("--json")};
-    if (hexKey)
-        arguments << QStringLiteral("--hex-key");
-    return arguments;
+    const QStringList arguments{"configure", host,       "--ssid", "HomeNet", "--key-type",
+                                keyType,     "--key-file", "-",      "--json"};
+    return hexKey ? arguments + QStringList{"--hex-key"} : arguments;
 }
 
 bool writeFile(const QString &name, const QByteArray &bytes)
@@ -66,24 +63,16 @@ bool writeFile(const QString &name, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-CameraScenario withPassword(CameraScenario scenario = CameraScenario())
+// A camera with a setup password whose result is the given error (0: success), and which
+// answers one command with empty replies only.
+CameraScenario withPassword(int result = 0, const char *unanswered = "")
 {
+    CameraScenario scenario;
     scenario.hasPassword = true;
     scenario.password = password;
-    return scenario;
-}
-
-CameraScenario fault(const char *command)
-{
-    CameraScenario scenario = withPassword();
-    scenario.faults.append({CameraFault::EmptyBody, QLatin1String(command), 1, -1});
-    return scenario;
-}
-
-CameraScenario results(int error)
-{
-    CameraScenario scenario = withPassword();
-    scenario.results = {error};
+    scenario.results = {result};
+    if (*unanswered)
+        scenario.faults.append({CameraFault::EmptyBody, QLatin1String(unanswered), 1, -1});
     return scenario;
 }
 } // namespace
@@ -99,6 +88,7 @@ private Q_SLOTS:
     void outcomeOfWholeSession();
     void wifiSettingsCheckedAsInTheDialog_data();
     void wifiSettingsCheckedAsInTheDialog();
+    void interruptCancelsAndStillReports();
     void secretsGoToWorkersThroughThePipeOnly();
     void severalCamerasOneFailing();
 
@@ -133,13 +123,13 @@ void TestCliConfigure::outcomeOfWholeSession_data()
     QTest::newRow("joined") << withPassword() << true << 0 << "ComResultSuccess" << 2;
     QTest::newRow("no password on the camera, none given")
         << CameraScenario() << false << 0 << "ComResultSuccess" << 2;
-    QTest::newRow("version unanswered") << fault("setupGetVersion") << true << 11
+    QTest::newRow("version unanswered") << withPassword(0, "setupGetVersion") << true << 11
                                         << "ComResultFailed" << 1;
-    QTest::newRow("error reported") << results(777) << true << 13 << "ComResultErrorReported" << 3;
-    QTest::newRow("no internet") << results(505) << true << 15 << "ComResultNoInternet" << 5;
+    QTest::newRow("error reported") << withPassword(777) << true << 13 << "ComResultErrorReported" << 3;
+    QTest::newRow("no internet") << withPassword(505) << true << 15 << "ComResultNoInternet" << 5;
     QTest::newRow("first request unanswered")
-        << fault("setupVerify") << true << 16 << "ComResultNoReply" << 6;
-    QTest::newRow("error 503") << results(503) << true << 18 << "ComResultError503" << 8;
+        << withPassword(0, "setupVerify") << true << 16 << "ComResultNoReply" << 6;
+    QTest::newRow("error 503") << withPassword(503) << true << 18 << "ComResultError503" << 8;
     QTest::newRow("Wi-Fi unavailable") << CameraScenario::named(QStringLiteral("verify-509"))
                                        << true << 19 << "ComResultWifiUnavailable" << 9;
     CameraScenario refusing = withPassword();
@@ -232,6 +222,22 @@ void TestCliConfigure::wifiSettingsCheckedAsInTheDialog()
     }
 }
 
+void TestCliConfigure::interruptCancelsAndStillReports()
+{
+    m_camera.setScenario(withPassword());
+    const auto connection = connect(&m_camera, &SimulatedCamera::requestReceived, this,
+                                    [](const CameraRequest &request) {
+                                        if (request.command == QLatin1String("setupSetSSID"))
+                                            ::raise(SIGTERM);
+                                    });
+    const Run run = runCli(configure(cameraAddress.toString(), QStringLiteral("WPA2-AES")),
+                           wifiKey.toUtf8());
+    disconnect(connection);
+    QCOMPARE(run.status, 14);
+    QCOMPARE(run.json().value("outcome").toString(), QStringLiteral("ComResultCancelled"));
+    QVERIFY(m_camera.requests(QStringLiteral("setupGetResults")).isEmpty());
+}
+
 void TestCliConfigure::secretsGoToWorkersThroughThePipeOnly()
 {
     // A stand-in for the per-camera program that records what it was given.
@@ -269,23 +275,19 @@ void TestCliConfigure::severalCamerasOneFailing()
         QVERIFY(camera->listen(QHostAddress(hosts.last())));
         cameras << camera;
     }
-    const QString hostsFile = m_dir.filePath(QStringLiteral("hosts"));
-    const QString keyFile = m_dir.filePath(QStringLiteral("key"));
+    const QString hostsFile = m_dir.filePath("hosts");
+    const QString keyFile = m_dir.filePath("key");
     QVERIFY(writeFile(hostsFile, (hosts.mid(1).join('\n') + "\n\n").toUtf8()));
     QVERIFY(writeFile(keyFile, wifiKey.toUtf8() + '\n'));
 
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(variable);
     cli.setProcessEnvironment(environment);
     QSignalSpy finished(&cli, &QProcess::finished);
-    cli.start(QStringLiteral(NOMO_CLI_PROGRAM),
-              {QStringLiteral("configure"), hosts.first(), QStringLiteral("--hosts-file"),
-               hostsFile, QStringLiteral("--ssid"), QStringLiteral("HomeNet"),
-               QStringLiteral("--key-type"), QStringLiteral("WPA2-AES"),
-               QStringLiteral("--key-file"), keyFile});
+    cli.start(NOMO_CLI_PROGRAM, {"configure", hosts.first(), "--hosts-file", hostsFile, "--ssid",
+                                 "HomeNet", "--key-type", "WPA2-AES", "--key-file", keyFile});
     QVERIFY(finished.wait(60000));
     const QString out = QString::fromUtf8(cli.readAllStandardOutput());
     const QString err = QString::fromUtf8(cli.readAllStandardError());

@@ -19,9 +19,8 @@ Run scan(const QStringList &options)
 {
     QProcess cli;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(variable);
     cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(NOMO_CLI_PROGRAM), QStringList{QStringLiteral("scan")} << options);
     cli.waitForFinished(30000);
