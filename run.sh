@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the tool (Release, into build/) and starts it.
-#   ./run.sh                              the tool, for your real cameras
+#   ./run.sh                              the tool, for your real cameras (needs a display;
+#                                         without one it points to build/lumetra-wifi-cli)
 #   sudo ./run.sh --demo                  the tool against a simulated camera, no hardware needed
 #   sudo ./run.sh --demo --screenshots D  walk the whole road headless, one screenshot per step in D
 set -euo pipefail
@@ -12,7 +13,7 @@ while [ $# -gt 0 ]; do
     case "$1" in
         --demo) demo=1 ;;
         --screenshots) shots=${2:?--screenshots needs a folder}; shift ;;
-        -h|--help) sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,6p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "unknown option: $1 (see ./run.sh --help)" >&2; exit 2 ;;
     esac
     shift
@@ -22,10 +23,25 @@ if [ -n "$shots" ] && [ $demo -eq 0 ]; then
     exit 2
 fi
 
+# What to say instead of Qt's own abort when there is no screen to show the wizard on.
+no_display() {
+    cat >&2 <<EOT
+No display found: the wizard needs a desktop session (DISPLAY or WAYLAND_DISPLAY).
+Without a display, use the command-line companion, which does the same from a terminal:
+    ./build/lumetra-wifi-cli scan
+    ./build/lumetra-wifi-cli configure HOST --ssid NAME --key-type WPA2-AES --key-file FILE
+    ./build/lumetra-wifi-cli --help
+or walk the wizard headless against a simulated camera, one screenshot per step:
+    sudo ./run.sh --demo --screenshots DIR
+EOT
+    exit 1
+}
+
 if [ $demo -eq 0 ]; then
     tools/ensure-deps.sh build
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DNOMO_BUILD_TESTS=OFF >/dev/null
-    cmake --build build --target lumetra-wifi-setup
+    cmake --build build --target lumetra-wifi-setup lumetra-wifi-cli
+    [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || no_display
     exec ./build/lumetra-wifi-setup
 fi
 
@@ -54,9 +70,6 @@ if [ -n "$shots" ]; then
         env QT_QPA_PLATFORM=xcb "$build/tools/roaddriver/nomo-roaddriver" "$shots"
 fi
 
-if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found: run the demo from a desktop session (or try --screenshots DIR)." >&2
-    exit 1
-fi
+[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] || no_display
 echo "Demo: the simulated camera's setup password is Nomo-1234."
 "${harness[@]}" tools/demo-camera.sh "$build" "$build/lumetra-wifi-setup"

@@ -13,7 +13,7 @@ if [ "$(id -u)" -ne 0 ]; then
 fi
 [ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target startupbench startupwizard startupbaseline sessionbench \
-    discoverybench nomo-roaddriver nomo-camera-sim >/dev/null
+    discoverybench fleetbench lumetra-wifi-cli nomo-roaddriver nomo-camera-sim >/dev/null
 
 lines=()
 run() {
@@ -28,6 +28,7 @@ run xvfb-run -a -s "-screen 0 1280x1024x24" env QT_QPA_PLATFORM=xcb "$build/benc
 run env QT_LOGGING_RULES='lumetra.*.debug=false' "$build/bench/sessionbench"
 run bench/roadrss.sh "$build"
 run bench/discovery.sh "$build"
+run unshare -n -- sh -c "ip link set lo up && exec env QT_LOGGING_RULES='lumetra.*.debug=false' $build/bench/fleetbench 20"
 
 # value KEY LINE-PATTERN: the value of KEY in the first figure line matching the pattern.
 value() {
@@ -42,6 +43,9 @@ cpu=$(value cpu_percent 'bench=session')
 rss=$(value peak_rss_mb 'bench=road')
 found=$(value found 'found=')
 alive=$(value resolvers_alive 'found=')
+fleet=$(value fleet_ratio 'bench=fleet')
+fleet_one=$(value wall_one_ms 'bench=fleet')
+fleet_all=$(value wall_fleet_ms 'bench=fleet')
 cpu_model=$(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)
 mem_mb=$(awk '/^MemTotal:/ { printf "%d", $2 / 1024 }' /proc/meminfo)
 qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)
@@ -60,6 +64,7 @@ qt=$(dpkg-query -W -f='${Version}' libqt6core6 2>/dev/null || echo unknown)
     echo "| Whole road: peak resident memory in MB (\`peak_rss_mb\`) | $rss | at most 60 | $(verdict "$rss" 60 le) |"
     echo "| Discovery, 200 services: cameras listed (\`found\`) | $found | 20 | $(verdict "$found" 20 ge) |"
     echo "| Discovery: resolvers alive after the scan (\`resolvers_alive\`) | $alive | 0 | $(verdict "$alive" 0 le) |"
+    echo "| Command line, 20 cameras with \`--jobs 20\` ($fleet_all ms) / one camera ($fleet_one ms) (\`fleet_ratio\`) | $fleet | at most 1.5 | $(verdict "$fleet" 1.5 le) |"
     echo
     echo "Figure lines as printed:"
     echo

@@ -15,12 +15,6 @@
 
 namespace {
 int s_scanDuration = 10000;
-
-bool carriesBrandWord(const QString &serviceName)
-{
-    return serviceName.contains(QLatin1String("Lumetra"), Qt::CaseInsensitive) ||
-           serviceName.contains(QLatin1String("Dovrel"), Qt::CaseInsensitive);
-}
 } // namespace
 
 TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
@@ -162,17 +156,8 @@ void TabScanNetwork::updateRecords(const QList<BonjourRecord> &records)
 
 void TabScanNetwork::RecordResolved(QString serviceName, QHostInfo &host)
 {
-    const QString hostName = host.hostName();
-    if (hostName.isEmpty())
-        return;
-    if (!carriesBrandWord(serviceName))
-        return;
-    // Both substituted in one step, so a "%1" inside a service name stays literal text.
-    const QString entry = tr("%1@%2").arg(serviceName, hostName);
-    if (m_devices.contains(entry, Qt::CaseInsensitive))
-        return;
-    m_devices.append(entry);
-    showCount();
+    if (m_devices.add(serviceName, host.hostName()))
+        showCount();
 }
 
 void TabScanNetwork::resolverReported(const BonjourRecord &record, const QString &serviceName,
@@ -182,7 +167,7 @@ void TabScanNetwork::resolverReported(const BonjourRecord &record, const QString
         m_resolvedRecords.insert(record);
     releaseResolver(record);
     // Listed all the same, but the session could not reach it by that name.
-    if (!host.hostName().isEmpty() && host.addresses().isEmpty() && carriesBrandWord(serviceName))
+    if (!host.hostName().isEmpty() && host.addresses().isEmpty() && DeviceEntryList::carriesBrandWord(serviceName))
         reportProblem(DiscoveryProblem::nameNotLookedUp(host.hostName()));
 }
 

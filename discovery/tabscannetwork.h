@@ -1,6 +1,7 @@
 #pragma once
 
 #include "discovery/bonjourrecord.h"
+#include "discovery/deviceentrylist.h"
 #include "discovery/discoveryproblem.h"
 
 #include <QHash>
@@ -42,7 +43,7 @@ public:
     void ClearDevices();
 
     // The entries found since the last ClearDevices, in order of arrival.
-    const QStringList &devices() const { return m_devices; }
+    const QStringList &devices() const { return m_devices.entries(); }
     bool isScanning() const;
     // Resolvers started and not yet released.
     int pendingResolverCount() const { return m_pendingResolvers.size(); }
@@ -73,7 +74,7 @@ private:
     void releaseAllResolvers();
     void showCount();
 
-    QStringList m_devices;
+    DeviceEntryList m_devices;
     QPushButton *m_continueButton = nullptr;
     QLabel *m_logoLabel = nullptr;
     QProgressBar *m_progressBar = nullptr;

@@ -25,6 +25,9 @@ echo "built $(basename "$deb")"
 echo "--- contents"
 dpkg -c "$deb" | awk '{print $6}' | tee "$work/contents"
 for f in ./usr/bin/lumetra-wifi-setup \
+         ./usr/bin/lumetra-wifi-cli \
+         ./usr/share/man/man1/lumetra-wifi-cli.1.gz \
+         ./usr/share/bash-completion/completions/lumetra-wifi-cli \
          ./usr/share/applications/lumetra-wifi-setup.desktop \
          ./usr/share/metainfo/example.lumetra.wifisetup.metainfo.xml \
          ./usr/share/man/man1/lumetra-wifi-setup.1.gz \
@@ -81,7 +84,20 @@ wait "$tool_pid" 2>/dev/null || true
 [ -n "$title" ] || fail "installed tool showed no window titled 'Lumetra - Wi-Fi Setup Tool - v1.5.3.0'"
 echo "window: $title"
 
+echo "--- command line, without a display"
+help=$(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/lumetra-wifi-cli configure --help) ||
+    fail "lumetra-wifi-cli configure --help failed"
+grep -q -- '--key-file FILE' <<<"$help" || fail "lumetra-wifi-cli --help lacks --key-file"
+status=0
+(cd "$work" && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM /usr/bin/lumetra-wifi-cli configure --password x \
+    >/dev/null 2>&1) || status=$?
+[ "$status" -eq 2 ] || fail "a secret given as an argument was not refused with status 2 ($status)"
+bash -c 'source /usr/share/bash-completion/completions/lumetra-wifi-cli && complete -p lumetra-wifi-cli' ||
+    fail "bash completion not loadable"
+echo "command line ok"
+
 echo "--- remove"
 dpkg -r lumetra-wifi-setup >/dev/null
 [ ! -e /usr/bin/lumetra-wifi-setup ] || fail "binary left after removal"
+[ ! -e /usr/bin/lumetra-wifi-cli ] || fail "command line left after removal"
 echo "package check passed"

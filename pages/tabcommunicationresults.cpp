@@ -71,73 +71,70 @@ QString TabCommunicationResults::downloadUrl()
 
 void TabCommunicationResults::setTextAndImage(enmComResult result, const QPixmap &image)
 {
+    if (result == ComResultSuccess) {
+        m_backgroundLabel->show();
+        m_returnButton->hide();
+    }
+    m_textLabel->setText(message(result));
+    m_backgroundLabel->setPixmap(image);
+}
+
+QString TabCommunicationResults::message(enmComResult result)
+{
     const QString black = QStringLiteral("black");
     const QString failed =
         tr("The Lumetra Wi-Fi setup could not be completed.  Click the <b>''Return to Wi-Fi "
            "Setup''</b> button to try again. <br/><br/> For troubleshooting information, refer "
            "to the Lumetra Installation Guide.");
-    QString message;
-
     switch (result) {
     case ComResultVersionNotCurrent: {
         const QString url = downloadUrl();
-        message = getHtmlString(
+        return getHtmlString(
             tr("This version of the Lumetra - WiFi Setup Tool is not current. <br/> Click "
                "<b>''Exit''</b> and go to <a href=\"%1\" target=\"_blank\">%2</a> to download "
                "the latest version. <br/><br/> ")
                 .arg(url, QStringLiteral("<b>") + url + QStringLiteral("</b>")),
             black);
-        break;
     }
     case ComResultFailed:
     case ComResultErrorReported:
-        message = getHtmlString(failed, black);
-        break;
+        return getHtmlString(failed, black);
     case ComResultSuccess:
-        m_backgroundLabel->show();
-        message = getHtmlString(
+        return getHtmlString(
             tr("The Lumetra device is now connected to the wireless network. <br/>Click "
                "<b>''Exit''</b> to finish. To install Lumetra, refer to Lumetra Installation "
                "Guide.<br/>."),
             black);
-        m_returnButton->hide();
-        break;
     case ComResultCancelled:
-        message = getHtmlString(
+        return getHtmlString(
             tr("Are you sure you want to exit the Lumetra Wi-Fi Setup?  <br/> To set up or "
                "update the WiFi settings, click the <b>''Return to Wi-Fi Setup''</b> button. "
                "<br/><br/> For troubleshooting information, refer to the Lumetra Installation "
                "Guide. "),
             black);
-        break;
     case ComResultNoInternet:
-        message = getHtmlString(
+        return getHtmlString(
             tr("The Lumetra device cannot connect to the Internet. <br/> Please check the router "
                "and firewall to verify ports 123, 80, and 443 are open and then click the "
                "<br/><b>''Return to Wi-Fi Setup''</b> button to try again. <br/><br/>For "
                "troubleshooting information, refer to the Lumetra Installation Guide."),
             black);
-        break;
     case ComResultNoReply:
-        message = getHtmlString(
+        return getHtmlString(
             tr("The Lumetra Wi-Fi setup cannot be completed at this time.<br/></br>For "
                "troubleshooting information, refer to the Lumetra Installation Guide."),
             black);
-        break;
     case ComResultWifiUnavailable:
-        message = getHtmlString(
+        return getHtmlString(
             tr("Wi-Fi unavailable.  Please check hardware and network settings. <br/><br/> For "
                "troubleshooting information, refer to the Lumetra Installation Guide."),
             black);
-        break;
     case ComResultError503:
     default:
         // No text of its own: the page shows only its buttons.
         break;
     }
-
-    m_textLabel->setText(message);
-    m_backgroundLabel->setPixmap(image);
+    return QString();
 }
 
 void TabCommunicationResults::OnConfigureButtonClicked()

@@ -25,6 +25,9 @@ public:
     // Called by the wizard each time this page becomes current.
     void setTextAndImage(enmComResult result, const QPixmap &image);
 
+    // The message shown for an outcome, as rich text; empty for outcomes without one.
+    static QString message(enmComResult result);
+
     // The maker's download address the "not current" message links to (set at build time).
     static QString downloadUrl();
 

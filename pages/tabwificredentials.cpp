@@ -1,6 +1,7 @@
 #include "tabwificredentials.h"
 
 #include "agent/myhttpsagent.h"
+#include "pages/wificredentialscheck.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,9 +14,7 @@
 
 namespace {
 
-// The key types the camera understands, in the order of the list (index = position).
-const char *const keyTypes[] = {"WPA-AES",   "WPA-TKIP", "WPA2-AES",
-                                "WPA2-TKIP", "WEP",      "No Authentication"};
+// Positions in the list of WifiCredentialsCheck::keyTypes().
 constexpr int keyTypeWpaAes = 0;
 constexpr int keyTypeWpaTkip = 1;
 constexpr int keyTypeWpa2Aes = 2;
@@ -56,8 +55,7 @@ TabWifiCredentials::TabWifiCredentials(QWidget *parent, const QList<WIFINetworkE
     m_keyTypeCombo->setEditable(true);
     m_keyTypeCombo->setAccessibleName(tr("Wireless network key type"));
     m_keyTypeCombo->lineEdit()->setAccessibleName(m_keyTypeCombo->accessibleName());
-    for (const char *keyType : keyTypes)
-        m_keyTypeCombo->addItem(tr(keyType));
+    m_keyTypeCombo->addItems(WifiCredentialsCheck::keyTypes());
     m_keyTypeCombo->setCurrentIndex(keyTypeWpaAes);
     layout->addRow(tr("Wireless Network Key Type :"), m_keyTypeCombo);
 
@@ -151,56 +149,28 @@ void TabWifiCredentials::OnRescan()
 
 void TabWifiCredentials::accept()
 {
-    const QString title = tr("Dovrel Nomo - Wi-Fi Setup Tool");
     m_ssid = m_ssidCombo->currentText();
     m_securityType = m_keyTypeCombo->currentText();
-    m_password = m_keyEdit->text();
-    m_password.remove(QLatin1Char('\n'));
+    // The box is there only while a WEP key type is chosen.
+    const WifiCredentialsCheck check(m_ssid, m_securityType, m_keyEdit->text(),
+                                     m_hexKeyCheck->isVisibleTo(this), m_hexKeyCheck->isChecked());
+    m_password = check.key();
 
-    bool knownKeyType = false;
-    for (const char *keyType : keyTypes)
-        knownKeyType = knownKeyType || m_securityType.contains(QLatin1String(keyType));
-    if (!knownKeyType) {
+    switch (check.problem()) {
+    case WifiCredentialsCheck::NoProblem:
+        QDialog::accept();
+        return;
+    case WifiCredentialsCheck::UnknownKeyType: {
         QMessageBox box;
-        box.setWindowTitle(title);
-        box.setText(tr("Please Select Your Wireless Network Key Type."));
+        box.setWindowTitle(WifiCredentialsCheck::messageTitle());
+        box.setText(check.message());
         box.setStandardButtons(QMessageBox::Ok);
         box.exec();
         return;
     }
-
-    if (!m_securityType.contains(QLatin1String("No Authentication")) && m_password.isEmpty()) {
-        QMessageBox::critical(
-            this, title, tr("Wireless Network key cannot be empty for  %1  .").arg(m_securityType),
-            QMessageBox::Ok);
+    default:
+        QMessageBox::critical(this, WifiCredentialsCheck::messageTitle(), check.message(),
+                              QMessageBox::Ok);
         return;
     }
-
-    // The box is there only while a WEP key type is chosen.
-    if (m_hexKeyCheck->isVisibleTo(this)) {
-        const qsizetype length = m_password.length();
-        if (!m_hexKeyCheck->isChecked()) {
-            if (length != 5 && length != 13) {
-                QMessageBox::critical(this, title,
-                                      tr("Wireless Network Key Length Incorrect ! \n Must be 5, "
-                                         "13 ascii characters long ."),
-                                      QMessageBox::Ok);
-                return;
-            }
-            // The camera takes WEP keys as hex digits only.
-            m_password = QString::fromLatin1(m_password.toLatin1().toHex());
-        } else if (length != 10 && length != 26) {
-            QMessageBox::critical(this, title,
-                                  tr("Wireless Network Key Length Incorrect ! \nMust be 10, 26 "
-                                     "hexadecimal digits long ."),
-                                  QMessageBox::Ok);
-            return;
-        }
-    }
-
-    if (m_ssid.isEmpty()) {
-        QMessageBox::critical(this, title, tr("Can't use an empty SSID !!"), QMessageBox::Ok);
-        return;
-    }
-    QDialog::accept();
 }
