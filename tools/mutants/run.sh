@@ -87,9 +87,13 @@ mapfile -t tests < <(for t in "${all_tests[@]}"; do
 done | sort -g | awk '{ print $2 ":" ($1 == 99999 ? 1800 : int(4 * $1 + 60)) }')
 [ ${#tests[@]} -gt 0 ] || { echo "no tests selected" >&2; exit 2; }
 
-# Only the test programs are rebuilt for a fault: tools and benchmarks cannot kill it.
-mapfile -t targets < <(cmake --build "$build" --target help 2>/dev/null | sed -n 's/: phony$//p' |
-    grep -xF -f <(printf '%s\n' "${tests[@]%%:*}"))
+# Test programs are built only when their turn comes: a fault that an early test kills costs only
+# the programs before it.
+mapfile -t targets < <(cmake --build "$build" --target help 2>/dev/null | sed -n 's/: phony$//p')
+is_target() { printf '%s\n' "${targets[@]}" | grep -qxF "$1"; }
+for i in "${!tests[@]}"; do
+    is_target "${tests[$i]%%:*}" && tests[$i]="${tests[$i]}:build"
+done
 
 logs="$build/mutants"
 mkdir -p "$logs"
@@ -119,13 +123,17 @@ open(path, "w", encoding="utf-8", newline="").write(data[:pos] + repl + data[pos
 EOF
 }
 
-# Runs the tests in order inside a private network namespace; prints the first failing one.
+# Builds and runs the tests in order inside a private network namespace; prints the first one
+# that fails, "build <name>" if a test program no longer builds.
 run_tests() {
-    unshare -n -- sh -c 'ip link set lo up || exit 3
+    unshare -n -- sh -c 'ip link set lo up || { echo "build (no private network)"; exit 3; }
         build=$1; log=$2; shift 2
-        for tl in "$@"; do
-            t=${tl%:*}
-            timeout -k 10 "${tl##*:}" ctest --test-dir "$build" -R "^$t\$" -LE "fuzz|package" \
+        for entry in "$@"; do
+            t=${entry%%:*}; limit=${entry#*:}; limit=${limit%%:*}
+            if [ "${entry##*:}" = build ] && ! cmake --build "$build" -j2 --target "$t" >>"$log" 2>&1; then
+                echo "build $t"; exit 1
+            fi
+            timeout -k 10 "$limit" ctest --test-dir "$build" -R "^$t\$" -LE "fuzz|package" \
                 --output-on-failure >>"$log" 2>&1 && continue
             [ $? = 124 ] && echo "$t (timed out)" || echo "$t"
             exit 1
@@ -160,19 +168,19 @@ while IFS=$'\t' read -r -u 3 name file nth find repl; do
         continue
     fi
     log="$logs/$name.log"
-    if ! cmake --build "$build" -j2 ${targets[@]:+--target "${targets[@]}"} >"$log" 2>&1; then
+    if ! cmake --build "$build" -j2 --target nomoui >"$log" 2>&1; then
         restore
         broken+=("$name")
         printf '%-48s build error (see %s)\n' "$name" "$log"
         continue
     fi
-    if failed=$(run_tests "$log"); then
-        survived+=("$name")
-        printf '%-48s SURVIVED (%ss)\n' "$name" $(($(date +%s) - t0))
-    else
-        killed+=("$name")
-        printf '%-48s killed by %s (%ss)\n' "$name" "$failed" $(($(date +%s) - t0))
-    fi
+    failed=$(run_tests "$log")
+    secs=$(($(date +%s) - t0))
+    case $failed in
+    "") survived+=("$name") && printf '%-48s SURVIVED (%ss)\n' "$name" $secs ;;
+    "build "*) broken+=("$name") && printf '%-48s %s failed (see %s)\n' "$name" "$failed" "$log" ;;
+    *) killed+=("$name") && printf '%-48s killed by %s (%ss)\n' "$name" "$failed" $secs ;;
+    esac
     restore
 done 3<<<"$records"
 trap - INT TERM EXIT
