@@ -1,9 +1,10 @@
 #!/bin/bash
 # Mutation check: does the test suite catch plausible mistakes in the product code?
 #
-# usage: tools/mutants/run.sh [-b BUILD_DIR] [-R CTEST_REGEX] [-f FAULTS_FILE] [-l] [NAME_OR_PREFIX...]
+# usage: tools/mutants/run.sh [-b BUILD_DIR] [-R REGEX] [-F REGEX] [-f FAULTS_FILE] [-l|-n] [NAME...]
 #   -b DIR    configured build dir to rebuild and test (default: build)
 #   -R REGEX  run only the tests matching REGEX (default: every test but the fuzz and package ones)
+#   -F REGEX  run the tests matching REGEX before the others (those of the area under check)
 #   -f FILE   fault list (default: tools/mutants/faults.txt)
 #   -l        list the fault names and exit
 #   -n        dry run: only check that every fault still applies (no build, no tests)
@@ -28,13 +29,15 @@ set -u
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=build
 regex=
+first=
 faults="$root/tools/mutants/faults.txt"
 list_only=0
 dry=0
-while getopts "b:R:f:lnh" opt; do
+while getopts "b:R:F:f:lnh" opt; do
     case $opt in
     b) build=$OPTARG ;;
     R) regex=$OPTARG ;;
+    F) first=$OPTARG ;;
     f) faults=$OPTARG ;;
     l) list_only=1 ;;
     n) dry=1 ;;
@@ -84,7 +87,8 @@ costs="$build/Testing/Temporary/CTestCostData.txt"
 mapfile -t tests < <(for t in "${all_tests[@]}"; do
     c=$(awk -v t="$t" '$1 == t { print $3 }' "$costs" 2>/dev/null)
     echo "${c:-99999} $t"
-done | sort -g | awk '{ print $2 ":" ($1 == 99999 ? 1800 : int(4 * $1 + 60)) }')
+done | sort -g | awk -v first="$first" '{ print (first != "" && $2 ~ first ? 0 : 1), NR, $0 }' |
+    sort -k1,1n -k2,2n | awk '{ print $4 ":" ($3 == 99999 ? 1800 : int(4 * $3 + 60)) }')
 [ ${#tests[@]} -gt 0 ] || { echo "no tests selected" >&2; exit 2; }
 
 # Test programs are built only when their turn comes: a fault that an early test kills costs only
