@@ -25,6 +25,8 @@
 #   replace: if (polls > 10)
 # Texts run to the end of the line, trailing blanks included; <NL> stands for a line break.
 set -u
+# One block, read whole before it runs: editing or checking out this file during a run is harmless.
+{
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=build
@@ -201,3 +203,5 @@ echo "killed ${#killed[@]} / survived ${#survived[@]} / not applied ${#missing[@
 [ ${#missing[@]} -eq 0 ] || echo "not applied: ${missing[*]}"
 [ ${#broken[@]} -eq 0 ] || echo "build errors: ${broken[*]}"
 [ ${#survived[@]} -eq 0 ] && [ ${#missing[@]} -eq 0 ] && [ ${#broken[@]} -eq 0 ]
+exit
+}
