@@ -146,8 +146,10 @@ inline void followLink(QLabel *label, const QString &how, const LinkRecorder &li
             QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(x, y));
     if (how == "mouse" || !QTest::qWaitForWindowActive(label->window()))
         return;
-    for (int i = 0; i < 8 && QApplication::focusWidget() != label; ++i)
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    for (int i = 0; i < 8 && QApplication::focusWidget() != label; ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : label->window(), Qt::Key_Tab);
+    }
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // on to the label's first link
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 }

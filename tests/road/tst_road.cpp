@@ -1,6 +1,7 @@
 // The road through the real wizard, run inside the network-namespace harness: its avahi-daemon
 // announces "Dovrel Nomo 0001", "Dovrel_Nomo_0002" and "Office Printer", all on the namespace's
-// own host, where the simulated camera listens on port 80 over real TLS.
+// own host, where the simulated camera listens on port 80 over real TLS. The successful road is
+// taken with the keys a keyboard user has: Tab, Shift+Tab, arrows, Space, Enter and typed text.
 #include "agent/agenttiming.h"
 #include "app/nomowizard.h"
 #include "app/tabwelcome.h"
@@ -49,6 +50,25 @@ QStringList choices(TabConfigureOneNomo *page)
     }
     labels.sort();
     return labels << QString::number(ticked);
+}
+
+// A key as the user types it: to the widget that has the keyboard focus.
+void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+}
+
+// Answers the next dialog by keyboard once it has the focus; a dialog of another class is closed.
+ModalDialogHandler::Action byKeyboard(const char *dialogClass, std::function<void()> answer)
+{
+    return [=](QWidget *modal) {
+        if (QTest::qWaitFor([modal] { return QApplication::focusWidget() &&
+                                             QApplication::focusWidget()->window() == modal; }) &&
+            modal->inherits(dialogClass))
+            answer();
+        else
+            modal->close();
+    };
 }
 
 QString resultsText(NomoWizard &wizard)
@@ -107,8 +127,9 @@ void TestRoad::init()
     QVERIFY2(m_camera->listen(QHostAddress::AnyIPv4, 80), qPrintable(m_camera->errorString()));
     m_wizard = std::make_unique<NomoWizard>(nullptr);
     m_wizard->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_wizard.get()));
-    button(m_wizard->welcomePage(), QStringLiteral("Start"))->click();
+    QVERIFY(QTest::qWaitForWindowActive(m_wizard.get()));
+    QTRY_VERIFY(QApplication::focusWidget());
+    press(Qt::Key_Return); // "Start" has the focus
 }
 
 void TestRoad::cleanup()
@@ -185,15 +206,74 @@ void TestRoad::scanChooseConfigureSucceed()
     wizard.devicePage()->rescanButton()->click();
     scanToDevicePage(false);
 #endif
-    const QStringList dialogs = runSession({QStringLiteral("not-the-password"), "Nomo-1234"});
+    // The focus waits on the first camera; with nothing chosen Enter goes nowhere. Both cameras
+    // stand on the namespace's host.
+    wizard.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&wizard));
+    const QList<QRadioButton *> choices = wizard.devicePage()->choiceButtons();
+    QCOMPARE(QApplication::focusWidget(), choices.value(0));
+    press(Qt::Key_Return);
+    QCOMPARE(wizard.currentPageIndex(), 2);
+    press(Qt::Key_Down);
+    press(Qt::Key_Space);
+    press(Qt::Key_Tab); // to the buttons and back
+    press(Qt::Key_Backtab, Qt::ShiftModifier);
+    QCOMPARE(QApplication::focusWidget(), choices.value(1));
+    QVERIFY(choices.value(1)->isChecked());
+
+    ModalDialogHandler modal;
+    QStringList prompts;
+    const auto password = [&](const char *text, bool change) {
+        return byKeyboard("TabDeviceauthentication", [&prompts, text, change] {
+            prompts << QApplication::activeModalWidget()->findChild<QLabel *>()->text();
+            QTest::keyClicks(QApplication::focusWidget(), QString::fromLatin1(text));
+            press(Qt::Key_Tab);
+            if (change)
+                press(Qt::Key_Space); // "Change password"
+            press(Qt::Key_Return);
+        });
+    };
+    modal.expect(password("not-the-password", false));
+    modal.expect(password("Nomo-1234", true));
+    modal.expect(byKeyboard("TabChangePassword", [] {
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Nomo-5678"));
+        press(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Nomo-5678"));
+        press(Qt::Key_Enter);
+    }));
+    QString ssidSeen;
+    modal.expect(byKeyboard("TabWifiCredentials", [&] {
+        // "HomeNet", a nameless network and "Café": arrows choose among them.
+        press(Qt::Key_Down);
+        press(Qt::Key_Down);
+        ssidSeen = QApplication::activeModalWidget()->findChild<QComboBox *>()->currentText();
+        press(Qt::Key_Up);
+        press(Qt::Key_Up);
+        press(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("home-key-1"));
+        press(Qt::Key_Return);
+    }));
+    press(Qt::Key_Return); // "Continue": the whole session runs inside this key press
+    QCOMPARE(modal.handled(), 4);
+    QCOMPARE(prompts, (QStringList{"Enter the Lumetra - Wi-Fi setup password",
+                                   "Incorrect password.  Please try again."}));
+    QCOMPARE(ssidSeen, QStringLiteral("Café"));
     QCOMPARE(wizard.communicationPage()->host(), qEnvironmentVariable("NOMO_NETNS_HOSTNAME"));
-    QCOMPARE(dialogs, (QStringList{"TabDeviceauthentication", "TabDeviceauthentication",
-                                   "TabWifiCredentials"}));
     QCOMPARE(wizard.currentPageIndex(), 4);
     QCOMPARE(resultsText(wizard), textFor(ComResultSuccess));
-    QVERIFY(!button(wizard.resultsPage(), QStringLiteral("Return to Wi-Fi Setup"))->isVisible());
+    QCOMPARE(m_camera->password(), QStringLiteral("Nomo-5678"));
     QCOMPARE(m_camera->configuredSsid(), QStringLiteral("HomeNet"));
     QCOMPARE(m_camera->configuredKey(), QStringLiteral("home-key-1"));
+
+    // After success only "Exit" is left, and Tab reaches it. The window manager hands the wizard
+    // the keyboard back when the last dialog has closed; offscreen, nothing does.
+    QVERIFY(!button(wizard.resultsPage(), QStringLiteral("Return to Wi-Fi Setup"))->isVisible());
+    wizard.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&wizard));
+    QPushButton *exit = button(wizard.resultsPage(), QStringLiteral("Exit"));
+    for (int i = 0; i < 4 && QApplication::focusWidget() != exit; ++i)
+        press(Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), exit);
 }
 
 #ifndef NOMO_ROAD_REAL_TIMING
