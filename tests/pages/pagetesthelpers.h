@@ -94,19 +94,41 @@ inline QStringList describe(QWidget *parent)
     return out;
 }
 
-// Fills a dialog in from pairs of child name and text: a line edit gets the text typed, a combo box
-// the item of that text chosen, a check box ticked when the text is "tick".
+// Fills a dialog in from pairs of child name and text: a line edit gets the text, a combo box the
+// item of that text chosen (typed when there is none), a check box ticked when the text is "tick".
 inline void fillIn(QWidget *dialog, const QStringList &fields)
 {
     for (int i = 0; i + 1 < fields.size(); i += 2) {
         auto *child = dialog->findChild<QWidget *>(fields[i]);
-        if (auto *edit = qobject_cast<QLineEdit *>(child))
-            QTest::keyClicks(edit, fields[i + 1]);
-        else if (auto *combo = qobject_cast<QComboBox *>(child))
-            combo->setCurrentIndex(combo->findText(fields[i + 1]));
+        if (auto *edit = qobject_cast<QLineEdit *>(child)) {
+            edit->setText(fields[i + 1]);
+            edit->setFocus(); // a combo box keeps none: leaving it would match its text to an item
+        } else if (auto *combo = qobject_cast<QComboBox *>(child); combo && fields[i + 1] != "")
+            combo->findText(fields[i + 1]) < 0 ? combo->setEditText(fields[i + 1])
+                                               : combo->setCurrentIndex(combo->findText(fields[i + 1]));
+        else if (combo)
+            combo->setEditText(QString());
         else if (auto *check = qobject_cast<QCheckBox *>(child))
             check->setChecked(fields[i + 1] == QLatin1String("tick"));
     }
+}
+
+// The fields' values as fillIn() takes them; without a dialog, the texts of the pairs.
+inline QStringList valuesOf(QWidget *dialog, const QStringList &fields)
+{
+    QStringList values;
+    for (int i = 0; i + 1 < fields.size(); i += 2) {
+        QWidget *child = dialog ? dialog->findChild<QWidget *>(fields[i]) : nullptr;
+        if (auto *edit = qobject_cast<QLineEdit *>(child))
+            values << edit->text();
+        else if (auto *combo = qobject_cast<QComboBox *>(child))
+            values << combo->currentText();
+        else if (auto *check = qobject_cast<QCheckBox *>(child))
+            values << (check->isChecked() ? "tick" : "");
+        else
+            values << fields[i + 1];
+    }
+    return values;
 }
 
 // Ends a dialog by a button's text ("OK" finds the standard Ok button too) or "close", its window's

@@ -17,7 +17,7 @@
 #include <memory>
 
 using Networks = QList<WIFINetworkEntry>;
-using DialogMaker = std::function<QDialog *()>;
+using DialogMaker = std::function<QDialog *(QWidget *parent)>;
 using WidgetMaker = std::function<QWidget *()>;
 Q_DECLARE_METATYPE(DialogMaker)
 Q_DECLARE_METATYPE(WidgetMaker)
@@ -64,12 +64,10 @@ private Q_SLOTS:
     // The dialogs' own rules.
     void dialogLayout_data();
     void dialogLayout();
-    void changePassword_data();
-    void changePassword();
     void keyTypeAndHexBox_data();
     void keyTypeAndHexBox();
-    void wifiValidation_data();
-    void wifiValidation();
+    void validation_data();
+    void validation();
     void rescan_data();
     void rescan();
     // What the communication and results pages decide.
@@ -121,18 +119,18 @@ void TestPages::dialogLayout_data()
     QStringList hidden = wifi;
     hidden[7].prepend(QStringLiteral("hidden "));
     const Networks wpa = {{"HomeNet", "WPA2-PSK AES"}, {"A rather long network name of 32 c", "WEP"}};
-    QTest::newRow("password") << DialogMaker([=] { return new TabDeviceauthentication(retry, nullptr); })
+    QTest::newRow("password") << DialogMaker([=](QWidget *) { return new TabDeviceauthentication(retry, nullptr); })
                               << QStringList{retry, "edit passwordEdit*", "[ ] Change password",
                                              "(OK)", "(Cancel)"};
-    QTest::newRow("change, new") << DialogMaker([] { return new TabChangePassword(nullptr, {}); })
+    QTest::newRow("change, new") << DialogMaker([](QWidget *) { return new TabChangePassword(nullptr, {}); })
                                  << QStringList{create} + change;
     QTest::newRow("change, with old")
-        << DialogMaker([] { return new TabChangePassword(nullptr, "Nomo-1234"); })
+        << DialogMaker([](QWidget *) { return new TabChangePassword(nullptr, "Nomo-1234"); })
         << QStringList{create, "Old Password :", "edit oldPasswordEdit*-"} + change;
     QTest::newRow("wifi, WPA first hides the Hex Key box")
-        << DialogMaker([=] { return new TabWifiCredentials(nullptr, wpa, nullptr); }) << hidden;
+        << DialogMaker([=](QWidget *) { return new TabWifiCredentials(nullptr, wpa, nullptr); }) << hidden;
     QTest::newRow("wifi, WEP first shows it unticked")
-        << DialogMaker([=] { return new TabWifiCredentials(nullptr, {wpa[1], wpa[0]}, nullptr); })
+        << DialogMaker([=](QWidget *) { return new TabWifiCredentials(nullptr, {wpa[1], wpa[0]}, nullptr); })
         << wifi;
 }
 
@@ -140,7 +138,7 @@ void TestPages::dialogLayout_data()
 void TestPages::dialogLayout()
 {
     QFETCH(DialogMaker, make);
-    const std::unique_ptr<QDialog> dialog(make());
+    const std::unique_ptr<QDialog> dialog(make(nullptr));
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     QCOMPARE(dialog->windowTitle(), QStringLiteral("Lumetra - Wi-Fi Setup Tool"));
@@ -155,59 +153,6 @@ void TestPages::dialogLayout()
     }
     if (auto *ok = qobject_cast<QPushButton *>(buttonWithText(dialog.get(), "Ok")))
         QVERIFY(ok->isDefault());
-}
-
-void TestPages::changePassword_data()
-{
-    QTest::addColumn<QString>("newPassword");
-    QTest::addColumn<QString>("confirmation");
-    QTest::addColumn<QString>("message"); // empty: accepted
-
-    const QString tooShort = QStringLiteral("Pasword must be at least 4 letters ");
-    const QString mismatch = QStringLiteral("New Password and Confirmation Password do not match. ");
-    QTest::newRow("three characters although matching") << "abc" << "abc" << tooShort;
-    QTest::newRow("both empty: the length message") << "" << "" << tooShort;
-    QTest::newRow("short and differing: length first") << "ab" << "xyz" << tooShort;
-    QTest::newRow("differs only in case") << "abcd" << "ABCD" << mismatch;
-    QTest::newRow("leading blank is not trimmed") << " abcd" << "abcd" << mismatch;
-    QTest::newRow("exactly four matching") << "abcd" << "abcd" << "";
-    QTest::newRow("blanks count towards the length") << "    " << "    " << "";
-}
-
-void TestPages::changePassword()
-{
-    QFETCH(QString, newPassword);
-    QFETCH(QString, confirmation);
-    QFETCH(QString, message);
-
-    QWidget page; // the communication page that owns the dialog
-    TabChangePassword dialog(&page, QStringLiteral("current"));
-    QCOMPARE(dialog.findChild<QLineEdit *>("oldPasswordEdit")->text(), QStringLiteral("current"));
-    auto *newEdit = dialog.findChild<QLineEdit *>("newPasswordEdit");
-    auto *confirmEdit = dialog.findChild<QLineEdit *>("confirmPasswordEdit");
-    int result = -1;
-    QStringList after; // the fields, and whether the new password has the focus
-    const QStringList boxes = runModal([&] { result = dialog.exec(); },
-                                       [&](QWidget *) {
-                                           QTest::keyClicks(newEdit, newPassword);
-                                           QTest::keyClicks(confirmEdit, confirmation);
-                                           confirmEdit->setFocus();
-                                           endDialog(&dialog, "OK");
-                                       },
-                                       [&](QWidget *) {
-                                           after = {newEdit->text(), confirmEdit->text(),
-                                                    dialog.focusWidget() == newEdit ? "focus" : ""};
-                                           endDialog(&dialog, "Skip");
-                                       });
-    if (message.isEmpty()) {
-        QCOMPARE(boxes, QStringList());
-        QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(dialog.newPassword(), newPassword);
-        return;
-    }
-    QCOMPARE(result, int(QDialog::Rejected)); // by "Skip"
-    QCOMPARE(boxes, QStringList{"Error !|" + message + "|critical|Ok|QWidget"});
-    QCOMPARE(after, (QStringList{newPassword, confirmation, "focus"}));
 }
 
 void TestPages::keyTypeAndHexBox_data()
@@ -266,104 +211,120 @@ void TestPages::keyTypeAndHexBox()
             (step.startsWith(QLatin1Char('t')) ? keyType : ssid)->setCurrentIndex(step.mid(1).toInt());
     }
     QTEST(keyType->currentText(), "keyType");
+    if (networks.isEmpty()) // the first key type stays current, its text cleared
+        QCOMPARE(keyType->currentIndex(), 0);
     QTEST(hex->isVisible(), "hexShown");
     QTEST(hex->isChecked(), "hexTicked");
 }
 
-void TestPages::wifiValidation_data()
+void TestPages::validation_data()
 {
-    QTest::addColumn<QString>("ssid");
-    QTest::addColumn<QString>("keyType"); // an item of the list is chosen, other texts typed
-    QTest::addColumn<QString>("key");
-    QTest::addColumn<bool>("hexTicked");   // only where the box shows
-    QTest::addColumn<QString>("message");  // empty: accepted
-    QTest::addColumn<QString>("password"); // what the caller receives when accepted
+    QTest::addColumn<DialogMaker>("make");
+    QTest::addColumn<QStringList>("fields"); // entered in order, see fillIn()
+    QTest::addColumn<QString>("outcome");    // the box "title|text|icon|parent", else the answers
 
-    auto row = [](const char *name, const QString &ssid, const char *type, const QString &key,
-                  bool hex, const QString &message, const char *password = "") {
-        QTest::newRow(name) << ssid << type << key << hex << message << password;
+    const DialogMaker change = [](QWidget *page) { return new TabChangePassword(page, "old"); };
+    auto pw = [&](const char *name, const char *password, const char *confirmation,
+                  const QString &outcome) {
+        QTest::newRow(name) << change
+                            << QStringList{"newPasswordEdit", password, "confirmPasswordEdit",
+                                           confirmation}
+                            << outcome;
     };
-    const QString selectType = QStringLiteral("Please Select Your Wireless Network Key Type.");
-    const QString ascii = QStringLiteral(
+    const QString tooShort = QStringLiteral("Error !|Pasword must be at least 4 letters |critical|Ok|QWidget");
+    const QString mismatch = QStringLiteral(
+        "Error !|New Password and Confirmation Password do not match. |critical|Ok|QWidget");
+    pw("3 characters although matching", "abc", "abc", tooShort);
+    pw("both empty: the length message", "", "", tooShort);
+    pw("short and differing: length first", "ab", "xyz", tooShort);
+    pw("differs only in case", "abcd", "ABCD", mismatch);
+    pw("leading blank is not trimmed", " abcd", "abcd", mismatch);
+    pw("exactly four matching", "abcd", "abcd", "abcd");
+    pw("blanks count towards the length", "    ", "    ", "    ");
+
+    const DialogMaker wifi = [](QWidget *page) {
+        return new TabWifiCredentials(page, {{"Listed", "WPA2-PSK AES"}}, nullptr);
+    };
+    auto net = [&](const char *name, const QString &ssid, const char *type, bool hex,
+                   const QString &key, const QString &outcome) {
+        QTest::newRow(name) << wifi
+                            << QStringList{"ssidCombo", ssid, "keyTypeCombo", type, "hexKeyCheck",
+                                           hex ? "tick" : "", "keyEdit", key}
+                            << outcome;
+    };
+    const QString box = kBoxTitle + QStringLiteral("|%1|critical|Ok|TabWifiCredentials");
+    const QString ascii = box.arg(
         "Wireless Network Key Length Incorrect ! \n Must be 5, 13 ascii characters long .");
-    const QString hex = QStringLiteral(
+    const QString hex = box.arg(
         "Wireless Network Key Length Incorrect ! \nMust be 10, 26 hexadecimal digits long .");
-    const QString emptySsid = QStringLiteral("Can't use an empty SSID !!");
-    auto emptyKey = [](const char *type) {
-        return QStringLiteral("Wireless Network key cannot be empty for  %1  .").arg(type);
+    auto emptyKey = [&](const char *type) {
+        return box.arg(QStringLiteral("Wireless Network key cannot be empty for  %1  .").arg(type));
     };
-    // The order: key type, empty key, WEP length, SSID.
-    row("lower-case type, all else empty", "", "wpa2-aes", "", false, selectType);
-    row("empty key, empty ssid", "", "WPA2-AES", "", false, emptyKey("WPA2-AES"));
-    row("typed type with more text passes the type check", "Home", "WPA2-AES Personal", "", false,
+    // The order: key type, empty key, WEP length, SSID. The key type box is a plain one.
+    net("lower-case type, all else empty", "", "wpa2-aes", false, "",
+        kBoxTitle + "|Please Select Your Wireless Network Key Type.|no icon|Ok|no parent");
+    net("empty key, empty ssid", "", "WPA2-AES", false, "", emptyKey("WPA2-AES"));
+    net("typed type with more text passes the type check", "Home", "WPA2-AES Personal", false, "",
         emptyKey("WPA2-AES Personal"));
-    row("empty WEP key", "Home", "WEP", "", false, emptyKey("WEP"));
-    row("ascii WEP of 4, empty ssid", "", "WEP", "abcd", false, ascii);
-    row("ascii WEP of 10", "Home", "WEP", "abcdefghij", false, ascii);
-    row("hex WEP of 12, empty ssid", "", "WEP", "0123456789ab", true, hex);
-    row("hex WEP of 13", "Home", "WEP", "0123456789abc", true, hex);
-    row("empty ssid with a good WEP key", "", "WEP", "abcde", false, emptySsid);
-    // Accepted.
-    row("ascii WEP of 13 in lower-case hex", "Home", "WEP", "ABCDEFGHIJKLM", false, "",
-        "4142434445464748494a4b4c4d");
-    row("ascii WEP outside Latin-1 becomes ?", "Home", "WEP", QStringLiteral("\u00e9\u20acabc"),
-        false, "", "e93f616263");
-    row("hex WEP of 10 kept, letters beyond f too", "Home", "WEP", "abcdefghij", true, "",
-        "abcdefghij");
-    row("hex WEP of 26 kept", "Home", "WEP", "0123456789ABCDEF0123456789", true, "",
-        "0123456789ABCDEF0123456789");
-    row("open network with empty key", "Cafe", "No Authentication", "", false, "");
-    row("typed type holding a known name, one-letter key", "Home", "my WPA2-AES net", "k", false,
-        "", "k");
-    row("line feeds removed before the WEP length check", "Home", "WEP", "ab\ncde", false, "",
-        "6162636465");
+    net("empty WEP key", "Home", "WEP", false, "", emptyKey("WEP"));
+    net("ascii WEP of 4, empty ssid", "", "WEP", false, "abcd", ascii);
+    net("ascii WEP of 10", "Home", "WEP", false, "abcdefghij", ascii);
+    net("hex WEP of 12, empty ssid", "", "WEP", true, "0123456789ab", hex);
+    net("hex WEP of 13", "Home", "WEP", true, "0123456789abc", hex);
+    net("empty ssid with a good WEP key", "", "WEP", false, "abcde",
+        box.arg("Can't use an empty SSID !!"));
+    // Accepted: "SSID|key|key type" for the caller.
+    net("ascii WEP of 13 in lower-case hex", "Home", "WEP", false, "ABCDEFGHIJKLM",
+        "Home|4142434445464748494a4b4c4d|WEP");
+    net("ascii WEP outside Latin-1 becomes ?", "Home", "WEP", false, "\u00e9\u20acabc",
+        "Home|e93f616263|WEP");
+    net("hex WEP of 10 kept, letters beyond f too", "Home", "WEP", true, "abcdefghij",
+        "Home|abcdefghij|WEP");
+    net("hex WEP of 26 kept", "Home", "WEP", true, "0123456789ABCDEF0123456789",
+        "Home|0123456789ABCDEF0123456789|WEP");
+    net("open network with empty key", "Cafe", "No Authentication", false, "",
+        "Cafe||No Authentication");
+    net("typed type holding a known name, one-letter key", "Home", "my WPA2-AES net", false, "k",
+        "Home|k|my WPA2-AES net");
+    net("line feeds removed before the WEP length check", "Home", "WEP", false, "ab\ncde",
+        "Home|6162636465|WEP");
 }
 
-void TestPages::wifiValidation()
+// A fault shows one message box and leaves the dialog open with its entries as they were (and the
+// cursor in the new password); OK with acceptable entries hands the caller its answers.
+void TestPages::validation()
 {
-    QFETCH(QString, ssid);
-    QFETCH(QString, keyType);
-    QFETCH(QString, key);
-    QFETCH(bool, hexTicked);
-    QFETCH(QString, message);
+    QFETCH(DialogMaker, make);
+    QFETCH(QStringList, fields);
+    QFETCH(QString, outcome);
 
-    TabWifiCredentials dialog(nullptr, {{"Listed", "WPA2-PSK AES"}}, nullptr);
-    auto *ssidCombo = dialog.findChild<QComboBox *>("ssidCombo");
-    auto *typeCombo = dialog.findChild<QComboBox *>("keyTypeCombo");
-    auto *keyEdit = dialog.findChild<QLineEdit *>("keyEdit");
-    int result = -1;
+    QWidget page; // the communication page that owns the dialog
+    const std::unique_ptr<QDialog> dialog(make(&page));
     QStringList after;
-    const QStringList boxes = runModal(
-        [&] { result = dialog.exec(); },
-        [&](QWidget *) {
-            ssidCombo->setEditText(QString());
-            QTest::keyClicks(ssidCombo->lineEdit(), ssid);
-            typeCombo->setCurrentIndex(typeCombo->findText(keyType));
-            if (typeCombo->currentIndex() < 0)
-                QTest::keyClicks(typeCombo->lineEdit(), keyType);
-            if (auto *hex = dialog.findChild<QCheckBox *>(); hex->isVisible())
-                hex->setChecked(hexTicked);
-            keyEdit->setText(key); // line feeds get in as a paste would bring them
-            endDialog(&dialog, "Ok");
-        },
-        [&](QWidget *) {
-            after = {ssidCombo->currentText(), typeCombo->currentText(), keyEdit->text()};
-            endDialog(&dialog, "Cancel");
-        });
-    if (message.isEmpty()) {
+    const QStringList boxes = runModal([&] { dialog->exec(); },
+                                       [&](QWidget *) {
+                                           fillIn(dialog.get(), fields);
+                                           endDialog(dialog.get(), buttonWithText(dialog.get(), "Ok")
+                                                                       ? "Ok"
+                                                                       : "OK");
+                                       },
+                                       [&](QWidget *) {
+                                           after = valuesOf(dialog.get(), fields);
+                                           after << dialog->focusWidget()->objectName();
+                                           dialog->reject();
+                                       });
+    if (dialog->result() == QDialog::Accepted) {
         QCOMPARE(boxes, QStringList());
-        QCOMPARE(result, int(QDialog::Accepted));
-        QCOMPARE(dialog.ssid(), ssid);
-        QCOMPARE(dialog.securityType(), keyType);
-        QTEST(dialog.password(), "password");
+        auto *c = qobject_cast<TabChangePassword *>(dialog.get());
+        auto *w = qobject_cast<TabWifiCredentials *>(dialog.get());
+        QCOMPARE(c ? c->newPassword() : w->ssid() + '|' + w->password() + '|' + w->securityType(),
+                 outcome);
         return;
     }
-    QCOMPARE(result, int(QDialog::Rejected));
-    // The key type box is the plain one: no icon and no parent window.
-    const bool plain = message == QLatin1String("Please Select Your Wireless Network Key Type.");
-    QCOMPARE(boxes, QStringList{kBoxTitle + "|" + message +
-                                (plain ? "|no icon|Ok|no parent" : "|critical|Ok|TabWifiCredentials")});
-    QCOMPARE(after, (QStringList{ssid, keyType, key})); // the dialog stayed open as it was
+    QCOMPARE(boxes, QStringList{outcome});
+    QCOMPARE(after.mid(0, after.size() - 1), valuesOf(nullptr, fields));
+    if (qobject_cast<TabChangePassword *>(dialog.get()))
+        QCOMPARE(after.last(), QStringLiteral("newPasswordEdit"));
 }
 
 void TestPages::rescan_data()
