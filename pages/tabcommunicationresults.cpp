@@ -43,6 +43,8 @@ TabCommunicationResults::TabCommunicationResults(QWidget *parent, int tabIndex)
     m_textLabel->setObjectName(QStringLiteral("textLabel"));
     m_textLabel->setTextFormat(Qt::AutoText);
     m_textLabel->setWordWrap(false);
+    // The download link can be reached with Tab and followed with Enter, as well as clicked.
+    m_textLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     connect(m_textLabel, &QLabel::linkActivated, this, &TabCommunicationResults::OpenUrl);
 
     m_exitButton = new QPushButton(tr("Exit"));

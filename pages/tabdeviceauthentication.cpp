@@ -14,6 +14,11 @@ TabDeviceauthentication::TabDeviceauthentication(const QString &strMessage, QWid
 {
     m_messageLabel = new QLabel(strMessage);
     m_messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    // A link in the prompt can be reached with Tab and followed with Enter, as well as clicked; a
+    // plain prompt stays out of the Tab order.
+    if (Qt::mightBeRichText(strMessage))
+        m_messageLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                                Qt::LinksAccessibleByKeyboard);
     connect(m_messageLabel, &QLabel::linkActivated, this, &TabDeviceauthentication::OpenUrl);
 
     m_passwordEdit = new QLineEdit;

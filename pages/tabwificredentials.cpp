@@ -147,6 +147,15 @@ void TabWifiCredentials::OnRescan()
     m_rescanButton->setEnabled(true);
 }
 
+void TabWifiCredentials::done(int result)
+{
+    // The session ends as cancelled once the dialog is dismissed; without this the user would
+    // wait for the camera's scan reply (or the transfer timeout) before anything happens.
+    if (result != QDialog::Accepted && m_agent && !m_rescanButton->isEnabled())
+        m_agent->Cancel();
+    QDialog::done(result);
+}
+
 void TabWifiCredentials::accept()
 {
     m_ssid = m_ssidCombo->currentText();

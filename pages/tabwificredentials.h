@@ -39,6 +39,10 @@ public Q_SLOTS:
     void OnRescan();
     void OSelectedNetworkTypeChanged(int index);
 
+protected:
+    // Dismissing the dialog while a rescan waits also ends that wait.
+    void done(int result) override;
+
 private:
     void addNetworks(const QList<WIFINetworkEntry> &networks);
 

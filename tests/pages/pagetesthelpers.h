@@ -16,36 +16,30 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QUrl>
 
-#include <functional>
-
-// Answers the next modal widget as a message box: records it as "title|text|icon|buttons|parent's
-// class" and presses OK. Something else (a dialog where a box was expected) is recorded by its
-// title and rejected, so the test fails on its comparisons instead of hanging.
+// Answers the next modal widget as a message box, recorded as "title|text|icon|parent's class",
+// with OK. A dialog where a box was expected is recorded by its title and rejected.
 inline ModalDialogHandler::Action answerBox(QStringList *seen)
 {
     return [seen](QWidget *w) {
         QMessageBox *box = ModalDialogHandler::messageBox(w);
         if (!box) {
             seen->append(w->windowTitle());
-            if (auto *dialog = qobject_cast<QDialog *>(w))
-                dialog->reject();
+            qobject_cast<QDialog *>(w)->reject();
             return;
         }
         const char *icons[] = {"no icon", "information", "warning", "critical", "question"};
         QWidget *parent = box->parentWidget();
-        seen->append(QStringList{box->windowTitle(), box->text(), QLatin1String(icons[box->icon()]),
-                                 box->standardButtons() == QMessageBox::Ok ? "Ok" : "other buttons",
+        seen->append(QStringList{box->windowTitle(), box->text(), icons[box->icon()],
+                                 box->standardButtons() == QMessageBox::Ok ? "Ok" : "others",
                                  parent ? parent->metaObject()->className() : "no parent"}
                          .join(QLatin1Char('|')));
         ModalDialogHandler::clickButton(w, QMessageBox::Ok);
     };
 }
 
-// Presses a button from the event loop rather than from inside the handler's timer callback, so the
-// modal loop that the press may open (a message box) does not block that callback.
+// Presses from the event loop, so that a modal loop the press opens does not block the caller.
 inline void clickLater(QAbstractButton *button)
 {
     QMetaObject::invokeMethod(button, &QAbstractButton::click, Qt::QueuedConnection);
@@ -53,107 +47,104 @@ inline void clickLater(QAbstractButton *button)
 
 inline QAbstractButton *buttonWithText(QWidget *parent, const QString &text)
 {
-    const auto buttons = parent->findChildren<QAbstractButton *>();
-    for (QAbstractButton *b : buttons) {
+    for (QAbstractButton *b : parent->findChildren<QAbstractButton *>())
         if (b->text() == text)
             return b;
-    }
     return nullptr;
 }
 
-// A layout's content in order, one entry per widget as a user reads it: a label's text or
-// "[picture]", "edit <name>" ("*" added when masked), "combo <name>", "[ ] text" or "[x] text" for
-// a check box, "bar <min>..<max>", "(text)" for each button of a button box, "~" for a stretch.
-inline QStringList describe(QLayout *layout)
+// A layout's content as a user reads it: a label's text or "[picture]", "edit <name>" ("*" when
+// masked, "-" when disabled), "combo <name>", "[ ] text" / "[x] text" for a check box, "bar
+// <min>..<max>", "(text)" per button of a button box, "~" for a stretch; "hidden " before a widget
+// that is not shown.
+inline QStringList describe(QWidget *parent)
 {
+    QLayout *layout = parent->layout();
     QList<QLayoutItem *> items;
-    if (auto *form = qobject_cast<QFormLayout *>(layout)) {
-        for (int r = 0; r < form->rowCount(); ++r) {
-            for (auto role : {QFormLayout::LabelRole, QFormLayout::FieldRole}) {
-                QLayoutItem *item = form->itemAt(r, role); // a full-width one answers for both
-                if (item && !items.contains(item))
-                    items << item;
-            }
-        }
-    } else {
-        for (int i = 0; i < layout->count(); ++i)
-            items << layout->itemAt(i);
-    }
+    auto *form = qobject_cast<QFormLayout *>(layout);
+    for (int r = 0; form && r < form->rowCount(); ++r)
+        for (auto role : {QFormLayout::LabelRole, QFormLayout::FieldRole})
+            if (QLayoutItem *item = form->itemAt(r, role); item && !items.contains(item))
+                items << item; // a full-width item answers for both roles
+    for (int i = 0; !form && i < layout->count(); ++i)
+        items << layout->itemAt(i);
     QStringList out;
     for (QLayoutItem *item : std::as_const(items)) {
         QWidget *w = item->widget();
+        QString s = w && !w->isVisibleTo(parent) ? QStringLiteral("hidden ") : QString();
         if (item->spacerItem())
-            out << QStringLiteral("~");
+            s += QStringLiteral("~");
         else if (auto *l = qobject_cast<QLabel *>(w))
-            out << (l->pixmap().isNull() ? l->text() : QStringLiteral("[picture]"));
+            s += l->pixmap().isNull() ? l->text() : QStringLiteral("[picture]");
         else if (auto *e = qobject_cast<QLineEdit *>(w))
-            out << "edit " + e->objectName() + (e->echoMode() == QLineEdit::Password ? "*" : "");
+            s += "edit " + e->objectName() + (e->echoMode() == QLineEdit::Password ? "*" : "") +
+                 (e->isEnabled() ? "" : "-");
         else if (auto *c = qobject_cast<QComboBox *>(w))
-            out << "combo " + c->objectName();
+            s += "combo " + c->objectName();
         else if (auto *c = qobject_cast<QCheckBox *>(w))
-            out << (c->isChecked() ? "[x] " : "[ ] ") + c->text();
+            s += (c->isChecked() ? "[x] " : "[ ] ") + c->text();
         else if (auto *b = qobject_cast<QProgressBar *>(w))
-            out << QStringLiteral("bar %1..%2").arg(b->minimum()).arg(b->maximum());
+            s += QStringLiteral("bar %1..%2").arg(b->minimum()).arg(b->maximum());
         else if (auto *box = qobject_cast<QDialogButtonBox *>(w))
             for (QAbstractButton *b : box->buttons())
-                out << "(" + b->text() + ")";
-        else
-            out << QLatin1String(w ? w->metaObject()->className() : "?");
+                out << (b->isVisibleTo(parent) ? "(" : "hidden (") + b->text() + ")";
+        if (!qobject_cast<QDialogButtonBox *>(w))
+            out << s;
     }
     return out;
 }
 
-// Fills a dialog in as a user would, from pairs of child name and text: a line edit gets the text
-// typed, a combo box the item of that text chosen, a check box ticked when the text is "tick".
+// Fills a dialog in from pairs of child name and text: a line edit gets the text, a combo box the
+// item of that text chosen (typed when there is none), a check box ticked when the text is "tick".
 inline void fillIn(QWidget *dialog, const QStringList &fields)
 {
     for (int i = 0; i + 1 < fields.size(); i += 2) {
         auto *child = dialog->findChild<QWidget *>(fields[i]);
-        if (auto *edit = qobject_cast<QLineEdit *>(child))
-            QTest::keyClicks(edit, fields[i + 1]);
-        else if (auto *combo = qobject_cast<QComboBox *>(child))
-            combo->setCurrentIndex(combo->findText(fields[i + 1]));
+        if (auto *edit = qobject_cast<QLineEdit *>(child)) {
+            edit->setText(fields[i + 1]);
+            edit->setFocus(); // a combo box keeps none: leaving it would match its text to an item
+        } else if (auto *combo = qobject_cast<QComboBox *>(child); combo && fields[i + 1] != "")
+            combo->findText(fields[i + 1]) < 0 ? combo->setEditText(fields[i + 1])
+                                               : combo->setCurrentIndex(combo->findText(fields[i + 1]));
+        else if (combo)
+            combo->setEditText(QString());
         else if (auto *check = qobject_cast<QCheckBox *>(child))
             check->setChecked(fields[i + 1] == QLatin1String("tick"));
-        else
-            QFAIL(qPrintable("no field " + fields[i]));
     }
 }
 
-// Ends a dialog the way a user can: a button by its text ("OK" also finds the standard Ok button)
-// or the window's close button ("close").
-inline void endDialog(QDialog *dialog, const QString &how)
+// The fields' values as fillIn() takes them; without a dialog, the texts of the pairs.
+inline QStringList valuesOf(QWidget *dialog, const QStringList &fields)
+{
+    QStringList values;
+    for (int i = 0; i + 1 < fields.size(); i += 2) {
+        QWidget *child = dialog ? dialog->findChild<QWidget *>(fields[i]) : nullptr;
+        if (auto *edit = qobject_cast<QLineEdit *>(child))
+            values << edit->text();
+        else if (auto *combo = qobject_cast<QComboBox *>(child))
+            values << combo->currentText();
+        else if (auto *check = qobject_cast<QCheckBox *>(child))
+            values << (check->isChecked() ? "tick" : "");
+        else
+            values << fields[i + 1];
+    }
+    return values;
+}
+
+// Ends a dialog by a button's text ("OK" finds the standard Ok button too) or "close", its window's
+// close button.
+inline void endDialog(QWidget *dialog, const QString &how)
 {
     auto *box = dialog->findChild<QDialogButtonBox *>();
     if (how == QLatin1String("close"))
         QMetaObject::invokeMethod(dialog, &QWidget::close, Qt::QueuedConnection);
     else if (QAbstractButton *button = buttonWithText(dialog, how))
         clickLater(button);
-    else if (how == QLatin1String("OK") && box && box->button(QDialogButtonBox::Ok))
+    else if (box && how == QLatin1String("OK"))
         clickLater(box->button(QDialogButtonBox::Ok));
-    else
-        dialog->done(-1); // the test names a button that does not exist
 }
 
-// A dialog window whose only button in the title bar is the close button.
-inline bool onlyCloseHint(Qt::WindowFlags flags)
-{
-    const Qt::WindowFlags others = Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
-                                   Qt::WindowContextHelpButtonHint | Qt::WindowStaysOnTopHint |
-                                   Qt::FramelessWindowHint;
-    return (flags & Qt::WindowType_Mask) == Qt::Dialog && (flags & Qt::WindowCloseButtonHint) &&
-           !(flags & others);
-}
-
-// Every dialog lives on the test's stack; none may be left open behind a test function.
-inline void verifyNoWindowOpen()
-{
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget *w : windows)
-        QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle()));
-}
-
-// Receives the links a page or dialog hands to QDesktopServices instead of a browser.
+// Receives the links handed to QDesktopServices instead of a browser.
 class LinkRecorder : public QObject
 {
     Q_OBJECT
@@ -161,16 +152,32 @@ class LinkRecorder : public QObject
 public:
     LinkRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl"); }
     ~LinkRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("https")); }
-
     QList<QUrl> urls;
 
 public Q_SLOTS:
     void openUrl(const QUrl &url) { urls.append(url); }
 };
 
-// Calls `run`, which opens a modal dialog, while `fill` handles that dialog; each message box that
-// then comes up is recorded (see answerBox) and answered, after which `then` ends the dialog.
-// Returns the boxes seen.
+// Follows the link in `label` as a user does: clicks across it until a link answers ("mouse"), or
+// ("keyboard") Tab from the focused widget until the label's first link has it, then Enter.
+inline void followLink(QLabel *label, const QString &how, const LinkRecorder &links)
+{
+    const QRect area = label->contentsRect();
+    for (int y = area.top() + 2; how == "mouse" && y < area.bottom() && links.urls.isEmpty(); y += 6)
+        for (int x = area.left() + 2; x < area.right() && links.urls.isEmpty(); x += 12)
+            QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(x, y));
+    if (how == "mouse" || !QTest::qWaitForWindowActive(label->window()))
+        return;
+    for (int i = 0; i < 8 && QApplication::focusWidget() != label; ++i) {
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : label->window(), Qt::Key_Tab);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); // on to the label's first link
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+}
+
+// Runs `run`, which opens a modal dialog handled by `fill`; each message box that comes up is
+// recorded (see answerBox) and answered, and `then` ends the dialog. Returns the boxes seen.
 inline QStringList runModal(const std::function<void()> &run, ModalDialogHandler::Action fill,
                             ModalDialogHandler::Action then = {})
 {
