@@ -15,17 +15,6 @@
 #include <QTest>
 
 namespace {
-QStringList s_debugLines;
-QtMessageHandler s_previousHandler = nullptr;
-
-void collectDebugLines(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    if (type == QtDebugMsg)
-        s_debugLines << text;
-    else
-        s_previousHandler(type, context, text);
-}
-
 // One crafted browse reply, written "+name" (added) or "-name" (removed), with "@3" for another
 // interface than 2, "/domain" for another domain than "local.", and a closing "*" for the
 // more-coming flag; "!" is an error reply, with null names as Avahi sends it when its daemon goes.
@@ -80,7 +69,6 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS").contains(QLatin1String("nowhere")));
-        s_previousHandler = qInstallMessageHandler(collectDebugLines);
     }
 
     void browseReplies_data()
@@ -167,24 +155,19 @@ private Q_SLOTS:
         BonjourServiceResolver resolver;
         QList<QHostInfo> reports;
         connect(&resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
-                [&reports](const QString &name, QHostInfo &info) {
-                    QCOMPARE(name, QString()); // no resolve started: no name stored
-                    reports << info;
-                });
-        s_debugLines.clear();
-        // The resolve keeps running after a report: each reply is reported again.
-        for (int i = 0; i < 2; ++i)
+                [&reports](const QString &, QHostInfo &info) { reports << info; });
+        // The resolve keeps running after a report: each reply is reported again, with a debug
+        // line for the target as received and one for each address found.
+        for (int i = 0; i < 2; ++i) {
+            const QString received = "Received hosttarget " + QString::fromUtf8(hosttarget);
+            QTest::ignoreMessage(QtDebugMsg, qPrintable(received));
+            if (!address.isEmpty())
+                QTest::ignoreMessage(QtDebugMsg, qPrintable('"' + address + "\" Was detected"));
             deliver(resolver, hosttarget.isNull() ? nullptr : hosttarget.constData());
+        }
         QCOMPARE(reports.size(), 2);
-        const QHostInfo &report = reports.first();
-        QVERIFY(hosttarget != "localhost." || report.hostName() == "localhost");
-        QCOMPARE(report.addresses().isEmpty(), address.isEmpty());
-        QVERIFY(address.isEmpty() || report.addresses().contains(QHostAddress(address)));
-        // One line for the target as received, then one per address in the order of the result.
-        QStringList expected{"Received hosttarget " + QString::fromUtf8(hosttarget)};
-        for (const QHostAddress &a : report.addresses())
-            expected << '"' + a.toString() + "\" Was detected";
-        QCOMPARE(s_debugLines, expected + expected);
+        QCOMPARE(reports.first().addresses().isEmpty(), address.isEmpty());
+        QVERIFY(address.isEmpty() || reports.first().addresses().contains(QHostAddress(address)));
     }
 
     void scanPageListsBrandedHostsOnce_data()
@@ -308,9 +291,7 @@ private Q_SLOTS:
         }
         page->rescanButton()->click();
         page->continueButton()->click();
-        QCOMPARE(moves.count(), 2);
-        QCOMPARE(moves.at(0).first().toInt(), 0);
-        QCOMPARE(moves.at(1).first().toInt(), 2);
+        QCOMPARE(QList<QVariantList>(moves), (QList<QVariantList>{{0}, {2}}));
         // Cleared twice, the second time by the destructor before the event loop turns.
         page->setDevices(devices);
         page->ClearDevices();
