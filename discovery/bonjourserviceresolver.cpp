@@ -78,7 +78,9 @@ void BonjourServiceResolver::bonjourSocketReadyRead()
 
 bool BonjourServiceResolver::isReleased() const
 {
-    return !isSignalConnected(QMetaMethod::fromSignal(&BonjourServiceResolver::bonjourRecordResolved));
+    const QMetaMethod report =
+        QMetaMethod::fromSignal(&BonjourServiceResolver::bonjourRecordResolved);
+    return !isSignalConnected(report);
 }
 
 void BonjourServiceResolver::cleanupResolve()

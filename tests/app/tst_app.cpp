@@ -179,6 +179,7 @@ private Q_SLOTS:
         auto *start = welcome->findChild<QPushButton *>();
         QCOMPARE(start->text(), QStringLiteral("Start"));
         QCOMPARE(start->minimumWidth(), 100);
+        QVERIFY(start->isDefault());
         QCOMPARE(welcome->findChild<QDialogButtonBox *>()->buttonRole(start),
                  QDialogButtonBox::ActionRole);
         // Enter presses the shown page's default button; Escape neither closes nor moves.
