@@ -14,6 +14,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSharedMemory>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -197,6 +198,11 @@ private Q_SLOTS:
         QCOMPARE(moves.count(), 1);
         QCOMPARE(moves.first().first().toInt(), 0);
         QCOMPARE(rejected.count(), 0);
+        // A chosen camera leads on to page 3.
+        wizard.devicePage()->setDevices({QStringLiteral("Lumetra-5@h")});
+        wizard.devicePage()->choiceButtons().first()->click();
+        wizard.devicePage()->continueButton()->click();
+        QCOMPARE(wizard.currentPageIndex(), 3);
     }
 
 private:

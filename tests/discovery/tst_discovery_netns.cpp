@@ -195,9 +195,12 @@ private Q_SLOTS:
         for (int move : {1, 4}) {
             QVERIFY(devices->choiceButtons().isEmpty());
             QVERIFY(!devices->continueButton()->isEnabled());
+            // Each page's own default button answers Enter again when the page is shown.
+            QVERIFY(devices->continueButton()->isDefault());
             devices->rescanButton()->click();
             QCOMPARE(wizard.currentPageIndex(), 1);
             QVERIFY(scan->isScanning());
+            QVERIFY(scan->findChild<QPushButton *>()->isDefault());
             if (move == 1)
                 scan->findChild<QPushButton *>()->click();
             else
