@@ -16,6 +16,9 @@ const char kVersion[] = "v1.5.3.0";
 // A segment survives an instance that was killed or crashed, and would refuse every later start.
 // Attaching and detaching again removes such an orphan (the last detach destroys it), while a
 // segment that a running instance holds stays attached by that instance and is left alone.
+// This relies on QSharedMemory being backed by System V shared memory, as Debian's Qt 6.4 builds
+// it on Linux: its detach removes a segment that nobody else has attached. With POSIX shared
+// memory an orphan would stay and refuse every start; the start-up test checks the backing.
 void releaseOrphanedSegment()
 {
     QSharedMemory probe(QString::fromLatin1(kInstanceKey));

@@ -5,6 +5,7 @@
 // and no resolver was left behind.
 #include "discovery/bonjourservicebrowser.h"
 #include "discovery/bonjourserviceresolver.h"
+#include "discovery/dnssdsupport.h"
 #include "discovery/tabscannetwork.h"
 
 #include <QApplication>
@@ -42,6 +43,7 @@ long peakRssKb()
 
 int main(int argc, char **argv)
 {
+    nomoPrepareDnsSd(); // before the application object and its threads
     QApplication app(argc, argv);
     // Two debug lines per resolve would drown the figures.
     QLoggingCategory::setFilterRules(QStringLiteral("lumetra.discovery.debug=false"));

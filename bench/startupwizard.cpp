@@ -2,11 +2,13 @@
 // first frame and then closes it. Launched by startupbench.
 #include "app/wifisetuptool.h"
 #include "bench/firstframeprobe.h"
+#include "discovery/dnssdsupport.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
+    nomoPrepareDnsSd(); // before the application object and its threads
     QApplication app(argc, argv);
     FirstFrameProbe probe;
     return runWifiSetupTool(app);

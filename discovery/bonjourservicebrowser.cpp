@@ -1,7 +1,5 @@
 #include "bonjourservicebrowser.h"
 
-#include "discovery/dnssdsupport.h"
-
 #include <QSocketNotifier>
 
 BonjourServiceBrowser::BonjourServiceBrowser(QObject *parent) : QObject(parent) {}
@@ -15,7 +13,6 @@ void BonjourServiceBrowser::browseForServiceType(const QString &serviceType)
 {
     // A second start would otherwise overwrite, and so leak, the reference and its socket.
     StopScan();
-    nomoPrepareDnsSd();
 
     const QByteArray type = serviceType.toUtf8();
     const DNSServiceErrorType err =

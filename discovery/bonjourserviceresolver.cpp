@@ -5,6 +5,7 @@
 
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QMetaMethod>
 #include <QSocketNotifier>
 
 namespace {
@@ -33,7 +34,6 @@ void BonjourServiceResolver::resolveBonjourRecord(const BonjourRecord &record)
         qCWarning(lcDiscovery, "resolve in process, aborting");
         return;
     }
-    nomoPrepareDnsSd();
 
     const QByteArray name = record.serviceName.toUtf8();
     const QByteArray type = record.serviceType.toUtf8();
@@ -61,12 +61,26 @@ void BonjourServiceResolver::resolveBonjourRecord(const BonjourRecord &record)
 
 void BonjourServiceResolver::bonjourSocketReadyRead()
 {
+    if (isReleased()) {
+        cleanupResolve();
+        return;
+    }
     const DNSServiceErrorType err = DNSServiceProcessResult(m_dnssref);
     if (err != kDNSServiceErr_NoError) {
         // A broken connection leaves its socket readable: stop watching it rather than spin.
         m_bonjourSocket->setEnabled(false);
         Q_EMIT error(err);
     }
+    // Released by the receiver of the report just made: stop before the next reply is queued.
+    if (isReleased())
+        cleanupResolve();
+}
+
+bool BonjourServiceResolver::isReleased() const
+{
+    const QMetaMethod report =
+        QMetaMethod::fromSignal(&BonjourServiceResolver::bonjourRecordResolved);
+    return !isSignalConnected(report);
 }
 
 void BonjourServiceResolver::cleanupResolve()
@@ -99,6 +113,9 @@ void BonjourServiceResolver::bonjourResolveReply(DNSServiceRef, DNSServiceFlags 
         Q_EMIT resolver->error(errorCode);
         return;
     }
+    // Nobody takes the report any more: no blocking host lookup for it.
+    if (resolver->isReleased())
+        return;
 
     const QString target = QString::fromUtf8(hosttarget);
     qCDebug(lcDiscovery).noquote() << "Received hosttarget " + target;

@@ -17,6 +17,10 @@ class QSocketNotifier;
 // The host lookup is blocking: each reply stalls the calling thread until the system resolver
 // answers. Both signals are emitted from inside DNSServiceProcessResult; a receiver that wants the
 // resolver gone uses deleteLater(), never delete, from its slot.
+//
+// Releasing a resolver means disconnecting from bonjourRecordResolved (before deleteLater): a
+// resolver that nobody receives reports from looks nothing up and ends its resolve at the next
+// turn of its socket, so a reply queued meanwhile cannot block the thread for nobody.
 class BonjourServiceResolver : public QObject
 {
     Q_OBJECT
@@ -50,6 +54,8 @@ private Q_SLOTS:
     void cleanupResolve();
 
 private:
+    bool isReleased() const;
+
     QString m_serviceName;
     DNSServiceRef m_dnssref = nullptr;
     QSocketNotifier *m_bonjourSocket = nullptr; // child of the resolver, lives as long as m_dnssref

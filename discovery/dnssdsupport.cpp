@@ -6,10 +6,6 @@ Q_LOGGING_CATEGORY(lcDiscovery, "lumetra.discovery")
 
 void nomoPrepareDnsSd()
 {
-    static const bool prepared = [] {
-        if (!qEnvironmentVariableIsSet("AVAHI_COMPAT_NOWARN"))
-            qputenv("AVAHI_COMPAT_NOWARN", "1");
-        return true;
-    }();
-    Q_UNUSED(prepared);
+    if (!qEnvironmentVariableIsSet("AVAHI_COMPAT_NOWARN"))
+        qputenv("AVAHI_COMPAT_NOWARN", "1");
 }

@@ -8,6 +8,7 @@
 #include "app/nomowizard.h"
 #include "app/tabwelcome.h"
 #include "app/wifisetuptool.h"
+#include "discovery/dnssdsupport.h"
 #include "discovery/tabconfigureonenomo.h"
 #include "discovery/tabscannetwork.h"
 #include "pages/tabnomocommunication.h"
@@ -122,6 +123,7 @@ void pressDefaultLater(QWidget *dialog)
 
 int main(int argc, char **argv)
 {
+    nomoPrepareDnsSd(); // before the application object and its threads
     QApplication app(argc, argv);
     if (argc < 2) {
         qWarning("usage: nomo-roaddriver OUTPUT_DIR");
