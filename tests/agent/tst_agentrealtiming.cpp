@@ -26,8 +26,7 @@ void TestAgentRealTiming::resultsAskedFifteenSecondsAfterSetThenEveryFive()
              qPrintable(camera.errorString()));
 
     MyHttpsAgent agent(QStringLiteral("127.0.0.45"), nullptr);
-    FormAnswerer forms(&agent);
-    forms.script = QStringList{"change=<skip>", "credentials"};
+    FormAnswerer forms(&agent, {"change=<skip>", "credentials"});
     agent.Start();
     QCOMPARE(forms.results, QList<enmComResult>{ComResultSuccess});
 
