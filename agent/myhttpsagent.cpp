@@ -362,7 +362,8 @@ void MyHttpsAgent::httpRequestFinished(QNetworkReply *replay)
         // Not the network layer's error text: it quotes the URL, secrets and all.
         qCDebug(lcAgent).noquote()
             << m_maskedUrl + QLatin1String(" failed: ") +
-                   QLatin1String(QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(error)) +
+                   QLatin1String(
+                       QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(error)) +
                    QLatin1String(" (") + QString::number(error) + QLatin1Char(')');
     }
 

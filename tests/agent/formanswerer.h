@@ -9,7 +9,8 @@
 // the page's dialogs do, and records what the agent asked. Each form takes the next script entry
 // of its own: "login=PASSWORD", "login=PASSWORD|change", "change=NEW", "credentials" (the offered
 // network at index `network`), "credentials=rescan" (scans again inside the form and picks from
-// that list). "FORM=<cancel>" (or "change=<skip>") dismisses the form, as does a form whose entries are used up;
+// that list). "FORM=<cancel>" (or "change=<skip>") dismisses the form, as does a form whose entries
+// are used up;
 // "!FORM" leaves that form's signal without a receiver.
 class FormAnswerer : public QObject
 {

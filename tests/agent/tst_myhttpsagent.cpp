@@ -163,6 +163,7 @@ private Q_SLOTS:
     void cancelEndsSession();
     void keyTypeAndNetworkReachCamera_data();
     void keyTypeAndNetworkReachCamera();
+    void resultsAskedFifteenSecondsAfterSetThenEveryFive();
 
 private:
     SimulatedCamera m_camera;
@@ -178,7 +179,7 @@ void TestMyHttpsAgent::initTestCase()
 
 void TestMyHttpsAgent::init()
 {
-    // Sessions in well under a second; the real durations are checked by tst_agentrealtiming.
+    // Sessions in well under a second; the real durations have a test of their own.
     AgentTiming::setScale(0.01);
     AgentTiming::setTransferTimeoutMs(30000); // never the reason a request ends here
     if (!m_camera.isListening())
@@ -206,8 +207,8 @@ void TestMyHttpsAgent::triesAndPauses_data()
     QTest::newRow("whole seconds only") << empty << 2 << 2999 << 100 << 2 << 2 * 2 * 100 << -1;
     QTest::newRow("below one second: no pause") << empty << 2 << 999 << 5000 << 2 << 0 << 4000;
     QTest::newRow("no tries count as one") << empty << 0 << 0 << 10 << 1 << 0 << -1;
-    QTest::newRow("slow reply waited for") << CameraFault::SlowReply << 1 << 0 << 10 << 1 << 1500
-                                           << -1;
+    QTest::newRow("slow reply waited for")
+        << CameraFault::SlowReply << 1 << 0 << 10 << 1 << 1500 << -1;
 }
 
 void TestMyHttpsAgent::triesAndPauses()
@@ -265,11 +266,16 @@ void TestMyHttpsAgent::secretsNeverInTraceOrLog_data()
     QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("traced"); // how the trace names the failure
 
-    QTest::newRow("HTTP status 500") << "status" << "InternalServerError";
-    QTest::newRow("connection refused") << "refused" << "ConnectionRefusedError";
-    QTest::newRow("TLS failure") << "tls" << "SslHandshakeFailedError";
-    QTest::newRow("reset") << "reset" << "RemoteHostClosedError";
-    QTest::newRow("timeout") << "timeout" << "OperationCanceledError";
+    QTest::newRow("HTTP status 500") << "status"
+                                     << "InternalServerError";
+    QTest::newRow("connection refused") << "refused"
+                                        << "ConnectionRefusedError";
+    QTest::newRow("TLS failure") << "tls"
+                                 << "SslHandshakeFailedError";
+    QTest::newRow("reset") << "reset"
+                           << "RemoteHostClosedError";
+    QTest::newRow("timeout") << "timeout"
+                             << "OperationCanceledError";
 }
 
 void TestMyHttpsAgent::secretsNeverInTraceOrLog()
@@ -309,7 +315,8 @@ void TestMyHttpsAgent::secretsNeverInTraceOrLog()
     for (const QString &text : {readLog(), trace}) {
         for (const char *group : {"Zqx", "Xwv", "Nqj", "Pqk", "Kjq", "Vbz"})
             QVERIFY2(!text.contains(QLatin1String(group), Qt::CaseInsensitive), qPrintable(text));
-        QVERIFY(text.contains("sendHttpsCommand  sent # /WifiConfig/setupGetLogin?Pass=********\n"));
+        QVERIFY(
+            text.contains("sendHttpsCommand  sent # /WifiConfig/setupGetLogin?Pass=********\n"));
         QVERIFY(text.contains(
             "sendHttpsCommand  sent # /WifiConfig/setupSetPwd?SessionId=s1?Pass=********\n"));
         QVERIFY(text.contains("sendHttpsCommand  sent # /WifiConfig/setupSetSSID?SessionId=s1"
@@ -419,7 +426,8 @@ void TestMyHttpsAgent::replyReading()
         QCOMPARE(log.count("Failed when trying port 80 "), tries);
         QCOMPARE(log.size(), 2 + 2 * tries);
     } else {
-        QCOMPARE(log.mid(0, 2), QStringList({"Connection to nomo-camera.local", "Trying Port 80 ..."}));
+        QCOMPARE(log.mid(0, 2),
+                 QStringList({"Connection to nomo-camera.local", "Trying Port 80 ..."}));
         QVERIFY(log.at(2).startsWith("sendHttpsCommand  sent # /WifiConfig/" + command));
         QVERIFY2(log.at(3).startsWith(command + "  return  # "), qPrintable(log.at(3)));
         if (reply.isValidUtf8() && command != "setupGetBackGroundImage")
@@ -434,8 +442,8 @@ void TestMyHttpsAgent::sessionPaths_data()
     QTest::addColumn<QString>("forms"); // the script, in the order the forms open
     QTest::addColumn<int>("outcome");
     QTest::addColumn<QString>("requests");
-    auto row = [](const char *name, CameraScenario camera, const char *forms,
-                  enmComResult outcome, const QString &requests, bool password = false) {
+    auto row = [](const char *name, CameraScenario camera, const char *forms, enmComResult outcome,
+                  const QString &requests, bool password = false) {
         if (password) {
             camera.hasPassword = true;
             camera.password = QStringLiteral("Nomo-1234");
@@ -449,8 +457,7 @@ void TestMyHttpsAgent::sessionPaths_data()
     row("password refused twice, asked again each time", named("refuse-password"),
         "login=Nomo-1234 login=Nomo-1234 login=Nomo-1234 credentials", ComResultSuccess,
         "V V L:Nomo-1234 L:Nomo-1234 L:Nomo-1234 Ver S Set R");
-    row("password form dismissed", named("password"), "login=<cancel>", ComResultCancelled,
-        "V V");
+    row("password form dismissed", named("password"), "login=<cancel>", ComResultCancelled, "V V");
     row("password form without receiver", named("password"), "!login", ComResultCancelled, "V V");
     row("verify 509", named("verify-509"), "", ComResultWifiUnavailable, "V V");
     row("verify other error: no login, no change form", named("verify-other"), "credentials",
@@ -459,8 +466,8 @@ void TestMyHttpsAgent::sessionPaths_data()
         "V V L:Nomo-1234");
     row("login 509", named("login-509"), "login=Nomo-1234", ComResultWifiUnavailable,
         "V V L:Nomo-1234");
-    row("login without reply", named("login-no-reply"), "login=Nomo-1234",
-        ComResultWifiUnavailable, "V V L:Nomo-1234");
+    row("login without reply", named("login-no-reply"), "login=Nomo-1234", ComResultWifiUnavailable,
+        "V V L:Nomo-1234");
     row("verify without reply", named("verify-no-reply"), "", ComResultNoReply, "V");
     row("version without reply", named("version-no-reply"), "change=<skip>", ComResultFailed,
         "V V Ver");
@@ -469,8 +476,8 @@ void TestMyHttpsAgent::sessionPaths_data()
         "V V Ver L: Ver L: Ver S Set R");
     row("scan without reply: empty list offered", named("scan-no-reply"),
         "change=<skip> credentials", ComResultSuccess, full);
-    row("change form without receiver: no password set", named("no-password"), "!change credentials",
-        ComResultSuccess, full);
+    row("change form without receiver: no password set", named("no-password"),
+        "!change credentials", ComResultSuccess, full);
     row("credentials form dismissed", named("no-password"), "change=<skip> credentials=<cancel>",
         ComResultCancelled, "V V Ver S");
     row("credentials form without receiver", named("no-password"), "change=<skip> !credentials",
@@ -496,8 +503,7 @@ void TestMyHttpsAgent::sessionPaths_data()
         ComResultSuccess, "V V L:Nomo-1234 P Ver S Set R L:Nomo-1234 Ver S Set R", true);
     row("result 502 after a change: old password refused, asked again", named("result-502-once"),
         "login=Nomo-1234|change change=Fresh-99 credentials login=Fresh-99 credentials",
-        ComResultSuccess, "V V L:Nomo-1234 P Ver S Set R L:Nomo-1234 L:Fresh-99 Ver S Set R",
-        true);
+        ComResultSuccess, "V V L:Nomo-1234 P Ver S Set R L:Nomo-1234 L:Fresh-99 Ver S Set R", true);
     // A change without reply clears the change flag: the old password logs in, no change form.
     row("failed password change: old password again, no second change form",
         camera(CameraFault::EmptyBody, "setupSetPwd", "password"),
@@ -564,26 +570,25 @@ void TestMyHttpsAgent::cancelEndsSession_data()
     QTest::addColumn<int>("cancelTry");    // counted from 1 among that command's requests
     QTest::addColumn<bool>("afterReply");  // cancel 100 ms after its reply went out
     QTest::addColumn<QString>("sent");     // what the agent sent, by its log
-    auto row = [](const char *name, const CameraScenario &camera, const char *forms,
-                  const char *at, int tryNumber, bool afterReply, const char *sent) {
+    auto row = [](const char *name, const CameraScenario &camera, const char *forms, const char *at,
+                  int tryNumber, bool afterReply, const char *sent) {
         QTest::newRow(name) << camera << QString(forms) << QString(at) << tryNumber << afterReply
                             << QString(sent);
     };
     const char *user = "change=<skip> credentials";
     const CameraFault slow = CameraFault::SlowReply;
 
-    row("during the port check", camera(slow, "setupVerify", "no-password"), user, "setupVerify",
-        1, false, "V");
-    row("during a request", camera(slow, "setupGetVersion", "no-password"), user,
-        "setupGetVersion", 1, false, "V V Ver");
-    row("during the pause after an empty reply", named("version-no-reply"), user,
-        "setupGetVersion", 1, true, "V V Ver");
+    row("during the port check", camera(slow, "setupVerify", "no-password"), user, "setupVerify", 1,
+        false, "V");
+    row("during a request", camera(slow, "setupGetVersion", "no-password"), user, "setupGetVersion",
+        1, false, "V V Ver");
+    row("during the pause after an empty reply", named("version-no-reply"), user, "setupGetVersion",
+        1, true, "V V Ver");
     row("during the password change: one login, then cancelled",
         camera(slow, "setupSetPwd", "no-password"), "change=new credentials", "setupSetPwd", 1,
         false, "V V P L");
-    row("during the set request: noticed in the wait",
-        camera(slow, "setupSetSSID", "no-password"), user, "setupSetSSID", 1, false,
-        "V V Ver S Set");
+    row("during the set request: noticed in the wait", camera(slow, "setupSetSSID", "no-password"),
+        user, "setupSetSSID", 1, false, "V V Ver S Set");
     row("during a rescan: empty list, then cancelled",
         camera(slow, "setupGetWIFIScan", "no-password", 2), "change=<skip> credentials=rescan",
         "setupGetWIFIScan", 2, false, "V V Ver S S Set");
@@ -648,25 +653,40 @@ void TestMyHttpsAgent::keyTypeAndNetworkReachCamera_data()
     // The key type is mapped by the version the session read, compared with "1.03.01.0082" as
     // plain text.
     const std::array<const char *, 3> mapping[] = {
-        {"WPA-AES", "WPA", "WPA-CCMP"}, {"WPA-TKIP", "WPA", "WPA-TKIP"},
-        {"WPA2-AES", "WPA2", "WPA2-CCMP"}, {"WPA2-TKIP", "WPA2", "WPA2-TKIP"},
-        {"WEP", "WEP", "WEP"}, {"No Authentication", "No%20Authentication", "No%20Authentication"}};
+        {"WPA-AES", "WPA", "WPA-CCMP"},
+        {"WPA-TKIP", "WPA", "WPA-TKIP"},
+        {"WPA2-AES", "WPA2", "WPA2-CCMP"},
+        {"WPA2-TKIP", "WPA2", "WPA2-TKIP"},
+        {"WEP", "WEP", "WEP"},
+        {"No Authentication", "No%20Authentication", "No%20Authentication"}};
     for (const auto &[keyType, before, from] : mapping) {
         QTest::addRow("0081: %s", keyType) << "1.03.01.0081" << keyType << before;
         QTest::addRow("0082: %s", keyType) << "1.03.01.0082" << keyType << from;
     }
-    QTest::newRow("no version sorts first") << "" << "WPA2-AES" << "WPA2";
-    QTest::newRow("proper prefix sorts first") << "1.03.01.008" << "WPA2-AES" << "WPA2";
-    QTest::newRow("compared as text, not numbers") << "1.10.00.0000" << "WPA2-AES" << "WPA2-CCMP";
-    QTest::newRow("exact case: lower-case not mapped") << "1.03.01.0082" << "wpa2-aes"
+    QTest::newRow("no version sorts first") << ""
+                                            << "WPA2-AES"
+                                            << "WPA2";
+    QTest::newRow("proper prefix sorts first") << "1.03.01.008"
+                                               << "WPA2-AES"
+                                               << "WPA2";
+    QTest::newRow("compared as text, not numbers") << "1.10.00.0000"
+                                                   << "WPA2-AES"
+                                                   << "WPA2-CCMP";
+    QTest::newRow("exact case: lower-case not mapped") << "1.03.01.0082"
+                                                       << "wpa2-aes"
                                                        << "wpa2-aes";
-    QTest::newRow("exact case before the bound") << "1.03.01.0081" << "WPA2-aes" << "WPA2-aes";
+    QTest::newRow("exact case before the bound") << "1.03.01.0081"
+                                                 << "WPA2-aes"
+                                                 << "WPA2-aes";
     // Sent as it is: only what may not stand in a URL is escaped, and valid escapes are kept (in
     // their canonical, equivalent form).
     const QString v = QStringLiteral("1.03.01.0082");
-    QTest::newRow("lone '%' escaped, valid escape kept") << v << "x 100% %41%2f" << "x%20100%25%20A%2F";
-    QTest::newRow("'%' before one or no hex digit") << v << "%4%zz" << "%254%25zz";
-    QTest::newRow("non-ASCII as UTF-8 beside a lone '%'") << v << "é%" << "%C3%A9%25";
+    QTest::newRow("lone '%' escaped, valid escape kept") << v << "x 100% %41%2f"
+                                                         << "x%20100%25%20A%2F";
+    QTest::newRow("'%' before one or no hex digit") << v << "%4%zz"
+                                                    << "%254%25zz";
+    QTest::newRow("non-ASCII as UTF-8 beside a lone '%'") << v << "é%"
+                                                          << "%C3%A9%25";
 }
 
 void TestMyHttpsAgent::keyTypeAndNetworkReachCamera()
@@ -691,6 +711,31 @@ void TestMyHttpsAgent::keyTypeAndNetworkReachCamera()
     QCOMPARE(m_camera.requests("setupSetSSID").value(0).query,
              "SessionId=" + m_camera.sessionId() +
                  "?ssid=Caf%C3%A9?netpass=p%C3%A4ssword?securitytype=" + sent);
+}
+
+void TestMyHttpsAgent::resultsAskedFifteenSecondsAfterSetThenEveryFive()
+{
+    // The durations users get. Of the results replies "not ready", "not ready", "done", the first
+    // arrives empty: a retry after the 5 s pause, then a poll 5 s after the "not ready".
+    AgentTiming::setScale(1.0);
+    CameraScenario scenario = CameraScenario::named("result-508-then-success");
+    scenario.faults.append({CameraFault::EmptyBody, "setupGetResults", 1, 1});
+    m_camera.setScenario(scenario);
+    MyHttpsAgent agent(cameraAddress.toString(), nullptr);
+    FormAnswerer forms(&agent, {"change=<skip>", "credentials"});
+    agent.Start();
+    QCOMPARE(forms.results, QList<enmComResult>{ComResultSuccess});
+
+    // By the camera's clock: from the end of one reply to the arrival of the next request.
+    const QList<CameraRequest> asks =
+        m_camera.requests("setupSetSSID") + m_camera.requests("setupGetResults");
+    QCOMPARE(asks.size(), 4);
+    for (int i = 1; i < asks.size(); ++i) {
+        const qint64 gap = asks.at(i).receivedMs - asks.at(i - 1).finishedMs;
+        const int expected = i == 1 ? 15000 : 5000;
+        QVERIFY2(gap >= expected - 50 && gap < expected + 1500,
+                 qPrintable(QString::number(i) + ": " + QString::number(gap)));
+    }
 }
 
 QTEST_MAIN(TestMyHttpsAgent)

@@ -70,8 +70,9 @@ void TestReplyParsing::elements_data()
         {"<Network>1</Network>", "<Network>2</Network>"});
     row("missing closing tag at start", "<Network>abc", "Network", {"<Network>"});
     row("missing closing tag after text", "xx<Network>abcdefghijkl", "Network", {"<Networ"});
-    row("unclosed block far in: the rest, then shorter pieces", "0123456789ab<Network>abc<Network>d",
-        "Network", {"<Network>abc<Network>d", "<Netwo", "<Ne"});
+    row("unclosed block far in: the rest, then shorter pieces",
+        "0123456789ab<Network>abc<Network>d", "Network",
+        {"<Network>abc<Network>d", "<Netwo", "<Ne"});
     row("truncated scan reply", "<Response><Network><SSID>HomeNet</SSID>", "Network",
         {"<Network><SSID>HomeNet</SSID>", "<Network"});
     row("lower-case blocks only", "<network>a</network>", "Network", {"<network>", "a</networ"});

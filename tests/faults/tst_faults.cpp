@@ -46,8 +46,12 @@ void traceHandler(QtMsgType type, const QMessageLogContext &context, const QStri
 // new password (after a failed or repeated change).
 QStringList user()
 {
-    return {"login=" + setupPassword + "|change", "change=" + newPassword, "credentials",
-            "credentials", "login=" + newPassword, "login=" + newPassword};
+    return {"login=" + setupPassword + "|change",
+            "change=" + newPassword,
+            "credentials",
+            "credentials",
+            "login=" + newPassword,
+            "login=" + newPassword};
 }
 
 CameraScenario passwordCamera(CameraFault fault = CameraFault::None, const QString &command = {})
@@ -100,15 +104,13 @@ void TestFaults::init()
         QVERIFY2(m_camera.listen(cameraAddress), qPrintable(m_camera.errorString()));
 }
 
-QList<enmComResult> TestFaults::runSession(const CameraScenario &scenario,
-                                           const QString &goneAfter)
+QList<enmComResult> TestFaults::runSession(const CameraScenario &scenario, const QString &goneAfter)
 {
     m_camera.setScenario(scenario);
     // A stalled request is given up after the transfer timeout: short here, so that nine stalled
     // tries take seconds, yet long enough for TLS on a loaded machine under the sanitizers.
-    AgentTiming::setTransferTimeoutMs(scenario.faults.value(0).fault == CameraFault::StallMidBody
-                                          ? 1500
-                                          : 30000);
+    AgentTiming::setTransferTimeoutMs(
+        scenario.faults.value(0).fault == CameraFault::StallMidBody ? 1500 : 30000);
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer forms(&agent, user());
     forms.key = wifiKey;

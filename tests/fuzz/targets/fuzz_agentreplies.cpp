@@ -38,8 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     CannedAgent agent(replies);
     FormAnswerer user(&agent, {"login=first|change", "change=neu wert",
-                               input.mode & 1 ? "credentials=rescan" : "credentials",
-                               "login=zweit", "change=<skip>", "credentials", "login=first|change"});
+                               input.mode & 1 ? "credentials=rescan" : "credentials", "login=zweit",
+                               "change=<skip>", "credentials", "login=first|change"});
     agent.Start();
 
     static const QList<enmComResult> emitted{

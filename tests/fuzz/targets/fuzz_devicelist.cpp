@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         QHostInfo host;
         if (tab >= 0)
             host.setHostName(QString::fromUtf8(line.mid(tab + 1).left(255)));
-        scanPage->RecordResolved(QString::fromUtf8(line.left(tab < 0 ? 63 : std::min<qsizetype>(tab, 63))), host);
+        scanPage->RecordResolved(
+            QString::fromUtf8(line.left(tab < 0 ? 63 : std::min<qsizetype>(tab, 63))), host);
     }
 
     const QStringList devices = scanPage->devices();
@@ -48,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QList<QRadioButton *> buttons = selectionPage->choiceButtons();
     if (buttons.size() != devices.size() || selectionPage->continueButton()->isEnabled())
         fuzzFailure(QStringLiteral("%1 buttons for %2 entries, or continue enabled before a choice")
-                        .arg(buttons.size()).arg(devices.size()));
+                        .arg(buttons.size())
+                        .arg(devices.size()));
     for (int i = 0; i < devices.size(); ++i) {
         const QString &entry = devices.at(i);
         if (!entry.contains(QLatin1String("lumetra"), Qt::CaseInsensitive) &&

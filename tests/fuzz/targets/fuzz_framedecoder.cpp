@@ -62,7 +62,7 @@ std::pair<QStringList, bool> decode(const QByteArray &stream, int seed)
         state ^= state << 13;
         state ^= state >> 17;
         state ^= state << 5;
-        const qsizetype piece = seed < 0                ? stream.size()
+        const qsizetype piece = seed < 0             ? stream.size()
                                 : (state & 0xf) == 0 ? qsizetype(state >> 8) % 4096 + 1
                                                      : (state >> 4) % 9 + 1;
         socket.received += stream.mid(at, piece);
@@ -87,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const auto whole = decode(input.payload, -1);
     if (whole != decode(input.payload, input.mode))
-        fuzzFailure(QStringLiteral("messages or connection state depend on how the stream was split"));
+        fuzzFailure(
+            QStringLiteral("messages or connection state depend on how the stream was split"));
     qsizetype total = 0;
     for (const QString &message : whole.first)
         total += 2 * (message.size() + identifier.size() + 1) + 8;

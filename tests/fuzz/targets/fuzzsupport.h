@@ -31,8 +31,7 @@ struct FuzzInput
 
 // Starts Qt once for the process (App: QCoreApplication, QGuiApplication or QApplication), on
 // the offscreen platform, with every message discarded.
-template <typename App>
-void startQt()
+template <typename App> void startQt()
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
