@@ -392,6 +392,7 @@ void TestMyHttpsAgent::replyReading_data()
     results("505 tested before 503", "<Error>503</Error><Error>505</Error>", StatusError505,
             reported, 0);
     results("503", "<Error>503</Error>", StatusError503, reported, 0);
+    results("no reply after nine tries", "", StatusNoReply, preset, 0);
     results("lower-case 505 is an unknown error", "<error>505</error>", StatusOk, reported, 8);
     results("number outside the element", "<Error>1</Error>505", StatusOk, reported, 8);
     auto image = rows("setupGetBackGroundImage");
