@@ -1,6 +1,6 @@
 // Whole agent sessions against the simulated camera (real TLS on 127.0.0.90:80, so root) with
-// every transport fault at every command: exactly one outcome each, no hang, no growth over 50
-// sessions, and no secret in the log or the trace.
+// every transport fault at every command: exactly one outcome each, no hang, and no growth over
+// 50 sessions.
 #include "formanswerer.h"
 
 #include "agent/agenttiming.h"
@@ -22,7 +22,6 @@ namespace {
 const QHostAddress cameraAddress(QStringLiteral("127.0.0.90"));
 const QString setupPassword = QStringLiteral("Secr3t-Pw");
 const QString newPassword = QStringLiteral("N3w-Secret");
-const QString wifiKey = QStringLiteral("W1fi-K3y!");
 const QStringList sessionCommands = {"setupVerify",     "setupGetLogin",    "setupSetPwd",
                                      "setupGetVersion", "setupGetWIFIScan", "setupSetSSID",
                                      "setupGetResults"};
@@ -31,15 +30,6 @@ const QStringList sessionCommands = {"setupVerify",     "setupGetLogin",    "set
 constexpr int hangLimitMs = 60000;
 
 std::atomic<qint64> s_liveObjects{0};
-QString s_trace;
-QtMessageHandler s_previousHandler = nullptr;
-
-void traceHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    s_trace += message + '\n';
-    if (type != QtDebugMsg)
-        s_previousHandler(type, context, message);
-}
 
 // The camera has a setup password; the user logs in asking for a change, sets the new password,
 // and answers the credentials form twice; the spare logins answer a camera that already has the
@@ -76,7 +66,6 @@ private Q_SLOTS:
     void transportFault_data();
     void transportFault();
     void noGrowthOverFiftySessions();
-    void noSecretInLogOrTrace();
 
 private:
     QList<enmComResult> runSession(const CameraScenario &scenario, const QString &goneAfter = {});
@@ -90,8 +79,6 @@ void TestFaults::initTestCase()
     QVERIFY(QDir::setCurrent(m_dir.path()));
     QFile log(QStringLiteral("log_nomo_wifi_setup.log")); // the user asked for a session log
     QVERIFY(log.open(QIODevice::WriteOnly));
-    QLoggingCategory::setFilterRules(QStringLiteral("lumetra.agent.debug=true"));
-    s_previousHandler = qInstallMessageHandler(traceHandler);
 }
 
 void TestFaults::init()
@@ -113,7 +100,6 @@ QList<enmComResult> TestFaults::runSession(const CameraScenario &scenario, const
         scenario.faults.value(0).fault == CameraFault::StallMidBody ? 1500 : 30000);
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     FormAnswerer forms(&agent, user());
-    forms.key = wifiKey;
     // The port check is the first setupVerify; the session's own is the second.
     const int lastTry = goneAfter == QLatin1String("setupVerify") ? 2 : 1;
     const QMetaObject::Connection gone = connect(
@@ -213,23 +199,6 @@ void TestFaults::noGrowthOverFiftySessions()
     QTRY_VERIFY_WITH_TIMEOUT((settle(), s_liveObjects <= objectsBefore + 10), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(openFiles() <= filesBefore + 4, 10000);
     qtHookData[3] = qtHookData[4] = 0;
-}
-
-void TestFaults::noSecretInLogOrTrace()
-{
-    // One session that types every secret, so the log holds every kind of line; the rows above
-    // (every fault) have written into the same log and trace.
-    QCOMPARE(runSession(passwordCamera()), QList<enmComResult>{ComResultSuccess});
-    QCOMPARE(m_camera.password(), newPassword);
-    QCOMPARE(m_camera.configuredKey(), wifiKey);
-
-    QFile log(QStringLiteral("log_nomo_wifi_setup.log"));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    for (const QString &text : {QString::fromUtf8(log.readAll()), s_trace}) {
-        QVERIFY(text.contains(QLatin1String("setupSetSSID")));
-        for (const QString &secret : {setupPassword, newPassword, wifiKey, QStringLiteral("W1fi")})
-            QVERIFY2(!text.contains(secret), qPrintable(secret));
-    }
 }
 
 QTEST_MAIN(TestFaults)
