@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLoggingCategory>
+#include <QMetaEnum>
+#include <QMetaMethod>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -88,11 +90,12 @@ QUrl commandUrl(const QString &urlText)
     return QUrl::fromEncoded(encoded, QUrl::TolerantMode);
 }
 
-// The setup password, the new password and the Wi-Fi key never reach the log or the trace.
+// The setup password, the new password and the Wi-Fi key never reach the log or the trace: every
+// command or URL text the agent builds passes through here before a line is made of it. A value
+// runs up to the next "?" (the camera's separator; the secrets themselves are percent-encoded).
 QString maskSecrets(QString text)
 {
-    static const QRegularExpression secret(
-        QStringLiteral("((?:^|[?&/ ])(?:Pass|netpass)=)[^?&#\\s]*"));
+    static const QRegularExpression secret(QStringLiteral("((?:Pass|netpass)=)[^?]*"));
     return text.replace(secret, QStringLiteral("\\1********"));
 }
 
@@ -203,10 +206,10 @@ void MyHttpsAgent::issueGet(const QString &urlText)
     releaseFinishedReplies();
     abortCurrentReply();
 
-    const QUrl url = commandUrl(urlText);
-    qCDebug(lcAgent).noquote() << maskSecrets(QString::fromLatin1(url.toEncoded()));
+    m_maskedUrl = maskSecrets(urlText);
+    qCDebug(lcAgent).noquote() << m_maskedUrl;
 
-    QNetworkRequest request(url);
+    QNetworkRequest request(commandUrl(urlText));
     // The camera's own answer to every request is the reply, a redirect included.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::ManualRedirectPolicy);
@@ -356,12 +359,12 @@ void MyHttpsAgent::httpRequestFinished(QNetworkReply *replay)
 
     const QNetworkReply::NetworkError error = replay->error();
     if (error != QNetworkReply::NoError) {
-        // The network layer names the URL in its readable form, where an escaped blank of a
-        // secret is a blank again: swap in the masked encoded form before anything else.
-        const QUrl url = replay->url();
-        QString message = replay->errorString();
-        message.replace(url.toString(), maskSecrets(QString::fromLatin1(url.toEncoded())));
-        qCDebug(lcAgent).noquote() << maskSecrets(message);
+        // Not the network layer's error text: it quotes the URL, secrets and all.
+        qCDebug(lcAgent).noquote()
+            << m_maskedUrl + QLatin1String(" failed: ") +
+                   QLatin1String(
+                       QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(error)) +
+                   QLatin1String(" (") + QString::number(error) + QLatin1Char(')');
     }
 
     if (m_replyTooLarge) {
@@ -605,6 +608,12 @@ enmComResult MyHttpsAgent::runSession()
     m_resultPollCount = 0;
     m_requestFinished = false;
 
+    // A form that nobody receives (the page is gone) counts as dismissed, never as accepted with
+    // empty answers: an empty new password would lock the user out of the camera.
+    const auto answered = [this](auto signal) {
+        return isSignalConnected(QMetaMethod::fromSignal(signal));
+    };
+
     enum class Step { AskPassword, Login, AfterLogin, Version, Configure };
     Step step = Step::AfterLogin;
 
@@ -629,7 +638,10 @@ enmComResult MyHttpsAgent::runSession()
     for (;;) {
         switch (step) {
         case Step::AskPassword:
-            Q_EMIT signalDeviceAuthenticationForm(prompt, password, changePassword, cancelled);
+            if (answered(&MyHttpsAgent::signalDeviceAuthenticationForm))
+                Q_EMIT signalDeviceAuthenticationForm(prompt, password, changePassword, cancelled);
+            else
+                cancelled = true;
             if (cancelled)
                 return ComResultCancelled;
             step = Step::Login;
@@ -656,8 +668,9 @@ enmComResult MyHttpsAgent::runSession()
             if (!changePassword)
                 break;
             QString newPassword;
-            bool skipped = false;
-            Q_EMIT signalChangePasswordForm(password, newPassword, skipped);
+            bool skipped = !answered(&MyHttpsAgent::signalChangePasswordForm);
+            if (!skipped)
+                Q_EMIT signalChangePasswordForm(password, newPassword, skipped);
             if (skipped)
                 break;
             if (setupSetPwd(newPassword, m_sessionID) != StatusOk) {
@@ -690,8 +703,9 @@ enmComResult MyHttpsAgent::runSession()
             QString ssid;
             QString networkKey;
             QString keyType;
-            cancelled = false;
-            Q_EMIT signalWifiCredentialsForm(networks, ssid, networkKey, keyType, cancelled);
+            cancelled = !answered(&MyHttpsAgent::signalWifiCredentialsForm);
+            if (!cancelled)
+                Q_EMIT signalWifiCredentialsForm(networks, ssid, networkKey, keyType, cancelled);
             if (cancelled)
                 return ComResultCancelled;
 

@@ -123,6 +123,7 @@ private:
     // The request whose reply the agent is waiting for; replies of abandoned requests are
     // dropped when they finish.
     QPointer<QNetworkReply> m_currentReply;
+    QString m_maskedUrl; // of the current request, for the trace
     bool m_replyTooLarge = false;
     qint64 m_replyLimit;
     QList<QPointer<QNetworkReply>> m_finishedReplies;

@@ -82,13 +82,14 @@ QList<QString> Helper_ExtractElements(const QString &text, const QString &tag)
         return blocks;
 
     // The rest of the text still to be searched is text[pos..]; positions below are relative to
-    // that rest, as if it had been copied out.
+    // that rest, as if it had been copied out, but nothing is copied but the blocks themselves.
     const QStringView all(text);
     ForwardSearch name(all, tag, Qt::CaseInsensitive);
     ForwardSearch opening(all, openingTag(tag), Qt::CaseSensitive);
     ForwardSearch closing(all, closingTag(tag), Qt::CaseSensitive);
     const qsizetype tagLength = tag.size();
     qsizetype pos = 0;
+    qsizetype total = 0;
 
     while (pos < all.size() && name.from(pos) >= 0) {
         const QStringView rest = all.mid(pos);
@@ -97,13 +98,13 @@ QList<QString> Helper_ExtractElements(const QString &text, const QString &tag)
         const qsizetype closeAbs = open < 0 ? -1 : closing.from(openAbs);
         const qsizetype close = closeAbs < 0 ? -1 : closeAbs - pos;
 
-        const qsizetype count = close - open + tagLength + 3;
-        blocks.append(cut(rest, open, count).toString());
-        // An opening tag with no closing tag after it, far enough in, gives a block that runs to
-        // the end of the text. Each further pass would only cut a few characters off the front
-        // and hand out that same end again: a 1 MiB reply would become gigabytes of copies. So
-        // that block is the last.
-        if (open >= 0 && count < 0)
+        const QStringView block = cut(rest, open, close - open + tagLength + 3);
+        blocks.append(block.toString());
+        // An unclosed block far into the text runs to its end, and every further pass hands out
+        // that end again, a few characters shorter: text that could turn one reply into
+        // gigabytes. Balanced blocks never add up to more than the text.
+        total += block.size();
+        if (total >= ExtractedBlocksLimit)
             break;
 
         const qsizetype remaining = rest.size() - close - tagLength - 3;

@@ -11,7 +11,12 @@
 // occur in the text in any letter case.
 QString Helper_ExtractElementValue(const QString &text, const QString &tag);
 
-// Every element block named tag, its tags included, in text order.
+// The most characters Helper_ExtractElements returns in all: sixteen times the largest reply the
+// agent accepts. Only text with unclosed blocks comes near it.
+constexpr qsizetype ExtractedBlocksLimit = 16 * 1024 * 1024;
+
+// Every element block named tag, its tags included, in text order. Stops once the blocks reach
+// ExtractedBlocksLimit characters in all.
 QList<QString> Helper_ExtractElements(const QString &text, const QString &tag);
 
 // True when the dotted version has at least four parts and its first three numbers do not exceed

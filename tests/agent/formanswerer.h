@@ -5,95 +5,87 @@
 #include <QPixmap>
 #include <QStringList>
 
-#include <functional>
-
 // Stands in for the communication page: answers the agent's form signals inside the emit, as
-// the page's dialogs do, and records what the agent asked. Each form takes the next answer of the
-// script ("login=password", "login=password|change", "login=<cancel>", "change=new password",
-// "change=<skip>", "credentials", "credentials=<cancel>"); once the script is used up, forms are
-// dismissed.
+// the page's dialogs do, and records what the agent asked. Each form takes the next script entry
+// of its own: "login=PASSWORD", "login=PASSWORD|change", "change=NEW", "credentials" (the offered
+// network at index `network`), "credentials=rescan" (scans again inside the form and picks from
+// that list). "FORM=<cancel>" (or "change=<skip>") dismisses the form, as does a form whose entries
+// are used up;
+// "!FORM" leaves that form's signal without a receiver.
 class FormAnswerer : public QObject
 {
 public:
     QStringList script;
-    int network = 0; // the offered network whose SSID the credentials form answers
+    int network = 0;
     QString key = QStringLiteral("key 1");
     QString keyType = QStringLiteral("WPA2-AES");
-    std::function<void()> onCredentialsForm; // runs inside the form, before it answers
 
     QStringList forms; // "login", "change", "credentials", "result", in order
     QStringList prompts;
     QStringList changeCurrent; // the current password each change form was given
-    QList<QList<WIFINetworkEntry>> offeredNetworks;
+    QList<QList<WIFINetworkEntry>> offered;
+    QList<QList<WIFINetworkEntry>> rescans;
     QList<enmComResult> results;
-    bool resultImagesNull = true;
-    bool presetsClean = true; // bCancel false and the answers empty whenever a form opened
+    bool clean = true; // presets untouched whenever a form opened; every result image null
 
-    explicit FormAnswerer(MyHttpsAgent *agent)
+    FormAnswerer(MyHttpsAgent *agent, const QStringList &answers) : script(answers)
     {
-        connect(
-            agent, &MyHttpsAgent::signalDeviceAuthenticationForm, this,
-            [this](const QString &message, QString &password, bool &change, bool &cancel) {
-                prompts.append(message);
-                presetsClean = presetsClean && !cancel;
-                QString answer;
-                if (!next("login", answer)) {
-                    cancel = true;
-                    return;
-                }
-                password = answer.section('|', 0, 0);
-                change = answer.endsWith("|change");
-            },
-            Qt::DirectConnection);
-        connect(
-            agent, &MyHttpsAgent::signalChangePasswordForm, this,
-            [this](const QString &current, QString &newPassword, bool &cancel) {
-                changeCurrent.append(current);
-                presetsClean = presetsClean && !cancel && newPassword.isEmpty();
-                QString answer;
-                if (next("change", answer))
-                    newPassword = answer;
-                else
-                    cancel = true;
-            },
-            Qt::DirectConnection);
-        connect(
-            agent, &MyHttpsAgent::signalWifiCredentialsForm, this,
-            [this](const QList<WIFINetworkEntry> &list, QString &ssid, QString &password,
-                   QString &type, bool &cancel) {
-                offeredNetworks.append(list);
-                presetsClean = presetsClean && !cancel && ssid.isEmpty() && password.isEmpty() &&
-                               type.isEmpty();
-                if (onCredentialsForm)
-                    onCredentialsForm();
-                QString answer;
-                if (!next("credentials", answer)) {
-                    cancel = true;
-                    return;
-                }
-                ssid = list.value(network).ssid;
-                password = key;
-                type = keyType;
-            },
-            Qt::DirectConnection);
-        connect(
-            agent, &MyHttpsAgent::signalCommunicationResultsForm, this,
-            [this](enmComResult result, QPixmap &image) {
-                forms.append("result");
-                results.append(result);
-                resultImagesNull = resultImagesNull && image.isNull();
-            },
-            Qt::DirectConnection);
+        if (!script.contains(QLatin1String("!login")))
+            connect(agent, &MyHttpsAgent::signalDeviceAuthenticationForm, this,
+                    [this](const QString &message, QString &password, bool &change, bool &cancel) {
+                        prompts.append(message);
+                        clean = clean && !cancel;
+                        QString answer;
+                        if ((cancel = !next("login", answer)))
+                            return;
+                        password = answer.section('|', 0, 0);
+                        change = answer.endsWith(QLatin1String("|change"));
+                    });
+        if (!script.contains(QLatin1String("!change")))
+            connect(agent, &MyHttpsAgent::signalChangePasswordForm, this,
+                    [this](const QString &current, QString &newPassword, bool &cancel) {
+                        changeCurrent.append(current);
+                        clean = clean && !cancel && newPassword.isEmpty();
+                        QString answer;
+                        if (!(cancel = !next("change", answer)))
+                            newPassword = answer;
+                    });
+        if (!script.contains(QLatin1String("!credentials")))
+            connect(agent, &MyHttpsAgent::signalWifiCredentialsForm, this,
+                    [this, agent](const QList<WIFINetworkEntry> &list, QString &ssid,
+                                  QString &password, QString &type, bool &cancel) {
+                        offered.append(list);
+                        clean = clean && !cancel && ssid.isEmpty() && password.isEmpty() &&
+                                type.isEmpty();
+                        QString answer;
+                        if ((cancel = !next("credentials", answer)))
+                            return;
+                        if (answer == QLatin1String("rescan"))
+                            rescans.append(agent->WIFI_Rescan());
+                        ssid = (rescans.isEmpty() ? list : rescans.last()).value(network).ssid;
+                        password = key;
+                        type = keyType;
+                    });
+        connect(agent, &MyHttpsAgent::signalCommunicationResultsForm, this,
+                [this](enmComResult result, QPixmap &image) {
+                    forms.append(QStringLiteral("result"));
+                    results.append(result);
+                    clean = clean && image.isNull();
+                });
     }
 
 private:
-    // Takes the next script entry: false when it dismisses the form, otherwise answer is what
+    // Takes the form's next entry: false when it dismisses the form, otherwise answer is what
     // the entry gives after "=".
     bool next(const QString &form, QString &answer)
     {
         forms.append(form);
-        const QString entry = script.isEmpty() ? QString() : script.takeFirst();
-        answer = entry.section('=', 1);
-        return !entry.isEmpty() && answer != "<cancel>" && answer != "<skip>";
+        for (int i = 0; i < script.size(); ++i) {
+            if (script.at(i).section('=', 0, 0) == form) {
+                answer = script.takeAt(i).section('=', 1);
+                return !answer.startsWith(QLatin1Char('<')); // "<cancel>", "<skip>"
+            }
+        }
+        return false;
     }
 };

@@ -1,108 +1,92 @@
 // Fuzz target: the single-instance listener's frame decoder (DListner::read) on any byte stream
-// a peer could send, up to 1 MiB.
-//
-// Input: control byte (see FuzzInput), payload: the bytes the peer sends. The stream is decoded
-// twice: once arriving all at once, once in pieces whose sizes a generator seeded by the control
-// byte picks (mostly a few bytes, now and then many). How the bytes are split must not matter:
-// both must deliver the same messages and end with the connection in the same state.
-
-#include "fuzzinput.h"
-#include "streamsocket.h"
+// a peer could send, up to 1 MiB. The stream is decoded twice: arriving all at once, and in
+// pieces whose sizes a generator seeded by the mode picks (mostly a few bytes, now and then many).
+// How the bytes are split must not matter: both deliver the same messages and leave the
+// connection in the same state.
+#include "fuzzsupport.h"
 
 #include "singleapp/dlistner.h"
 
 #include <QCoreApplication>
 #include <QStringList>
+#include <QTcpSocket>
 
-#include <cstdio>
-#include <cstdlib>
+#include <cstring>
 
 namespace {
 
 const QString identifier = QStringLiteral("Nomo");
 
-struct Decoded
-{
-    QStringList messages;
-    bool connected = true;
-};
-
-class PieceSizes
+// A connected TCP socket without a connection: the bytes fed are what the peer has sent so far.
+// abort() leaves it unconnected, as a real socket.
+class StreamSocket : public QTcpSocket
 {
 public:
-    explicit PieceSizes(unsigned seed) : m_state(seed * 2654435761u + 1u) {}
-    qsizetype next()
+    StreamSocket()
     {
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 17;
-        m_state ^= m_state << 5;
-        return (m_state & 0xf) == 0 ? qsizetype(m_state >> 8) % 4096 + 1 : (m_state >> 4) % 9 + 1;
+        setSocketState(ConnectedState);
+        setOpenMode(ReadWrite | Unbuffered);
+    }
+    QByteArray received;
+    qint64 position = 0;
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override
+    {
+        return state() == ConnectedState ? received.size() - position + QIODevice::bytesAvailable()
+                                         : 0;
     }
 
-private:
-    unsigned m_state;
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (state() != ConnectedState)
+            return -1;
+        const qint64 n = std::min<qint64>(maxSize, received.size() - position);
+        std::memcpy(data, received.constData() + position, size_t(n));
+        position += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64 size) override { return size; } // never answered
 };
 
-Decoded decode(const QByteArray &stream, int seed)
+// The messages decoded, and whether the connection is still up at the end.
+std::pair<QStringList, bool> decode(const QByteArray &stream, int seed)
 {
     DListner listener(identifier, -1, nullptr);
     StreamSocket socket;
-    Decoded result;
+    QStringList messages;
     QObject::connect(&listener, &DListner::messageReceived,
-                     [&](const QString &message) { result.messages.append(message); });
-    if (seed < 0) {
-        socket.feed(stream);
+                     [&](const QString &message) { messages.append(message); });
+    unsigned state = unsigned(seed) * 2654435761u + 1u;
+    for (qsizetype at = 0; at < stream.size() || at == 0;) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        const qsizetype piece = seed < 0             ? stream.size()
+                                : (state & 0xf) == 0 ? qsizetype(state >> 8) % 4096 + 1
+                                                     : (state >> 4) % 9 + 1;
+        socket.received += stream.mid(at, piece);
+        at += std::max<qsizetype>(piece, 1);
         listener.read(&socket);
-    } else {
-        PieceSizes sizes{unsigned(seed)};
-        for (qsizetype at = 0; at < stream.size();) {
-            const qsizetype n = std::min(sizes.next(), stream.size() - at);
-            socket.feed(stream.mid(at, n));
-            at += n;
-            listener.read(&socket);
-        }
     }
-    result.connected = socket.state() == QAbstractSocket::ConnectedState;
-    return result;
+    return {messages, socket.state() == QAbstractSocket::ConnectedState};
 }
-
-[[noreturn]] void fail(const char *what)
-{
-    std::fprintf(stderr, "fuzz_framedecoder: %s\n", what);
-    std::abort();
-}
-
-void discardMessages(QtMsgType, const QMessageLogContext &, const QString &) {}
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    qInstallMessageHandler(discardMessages);
-    static int argc = 1;
-    static char name[] = "fuzz_framedecoder";
-    static char *argv[] = {name, nullptr};
-    new QCoreApplication(argc, argv); // lives as long as the process
+    startQt<QCoreApplication>();
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const FuzzInput input(data, size);
-    if (input.isEmpty())
+    if (input.mode < 0)
         return 0;
-    const QByteArray stream = input.payload();
-
-    const Decoded whole = decode(stream, -1);
-    const Decoded pieces = decode(stream, input.mode());
-    if (whole.messages != pieces.messages)
-        fail("messages depend on how the stream was split");
-    if (whole.connected != pieces.connected)
-        fail("connection state depends on how the stream was split");
-    qsizetype total = 0;
-    for (const QString &message : whole.messages)
-        total += 2 * (message.size() + identifier.size() + 1) + 8;
-    if (total > stream.size())
-        fail("messages hold more than the stream carried");
+    if (decode(input.payload, -1) != decode(input.payload, input.mode))
+        fuzzFailure(
+            QStringLiteral("messages or connection state depend on how the stream was split"));
     return 0;
 }
