@@ -1,8 +1,10 @@
+#include "discovery/discoveryproblem.h"
 #include "discovery/tabconfigureonenomo.h"
 
 #include "modaldialoghandler.h"
 
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -10,12 +12,20 @@
 #include <QTest>
 
 // The device page's dialog for a camera that the search did not list: what it takes, what it
-// refuses and why.
+// refuses and why; and the page's notice of a dead search, which only explains an empty list.
 class TestTabCameraAddress : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void deadSearchNoticeOnlyWithAnEmptyList()
+    {
+        TabConfigureOneNomo page(nullptr, 2);
+        page.setProblem(DiscoveryProblem::fromError(kDNSServiceErr_Unknown, true));
+        page.setDevices({QStringLiteral("Dovrel Nomo 0123@nomocam.local")});
+        QVERIFY(page.findChild<QLabel *>(QStringLiteral("noticeLabel"))->text().isEmpty());
+    }
+
     void enteredAddressBecomesTheChoice_data()
     {
         QTest::addColumn<QString>("entry");
