@@ -120,22 +120,16 @@ void endDialog(QWidget *dialog, const QString &how)
 // that is not shown.
 QStringList describe(QWidget *parent)
 {
-    QLayout *layout = parent->layout();
-    QList<QLayoutItem *> items;
-    auto *form = qobject_cast<QFormLayout *>(layout);
-    for (int r = 0; form && r < form->rowCount(); ++r)
-        for (auto role : {QFormLayout::LabelRole, QFormLayout::FieldRole})
-            if (QLayoutItem *item = form->itemAt(r, role); item && !items.contains(item))
-                items << item; // a full-width item answers for both roles
-    for (int i = 0; !form && i < layout->count(); ++i)
-        items << layout->itemAt(i);
     QStringList out;
-    for (QLayoutItem *item : std::as_const(items)) {
-        QWidget *w = item->widget();
-        QString s = w && !w->isVisibleTo(parent) ? QStringLiteral("hidden ") : QString();
-        if (item->spacerItem())
-            s += QStringLiteral("~");
-        else if (auto *l = qobject_cast<QLabel *>(w))
+    for (int i = 0; i < parent->layout()->count(); ++i) {
+        QWidget *w = parent->layout()->itemAt(i)->widget();
+        if (auto *box = qobject_cast<QDialogButtonBox *>(w)) {
+            for (QAbstractButton *b : box->buttons())
+                out << (b->isVisibleTo(parent) ? "(" : "hidden (") + b->text() + ")";
+            continue;
+        }
+        QString s = !w ? "~" : w->isVisibleTo(parent) ? "" : "hidden ";
+        if (auto *l = qobject_cast<QLabel *>(w))
             s += l->pixmap().isNull() ? l->text() : QStringLiteral("[picture]");
         else if (auto *e = qobject_cast<QLineEdit *>(w))
             s += "edit " + e->objectName() + (e->echoMode() == QLineEdit::Password ? "*" : "") +
@@ -146,22 +140,30 @@ QStringList describe(QWidget *parent)
             s += (c->isChecked() ? "[x] " : "[ ] ") + c->text();
         else if (auto *b = qobject_cast<QProgressBar *>(w))
             s += QStringLiteral("bar %1..%2").arg(b->minimum()).arg(b->maximum());
-        else if (auto *box = qobject_cast<QDialogButtonBox *>(w))
-            for (QAbstractButton *b : box->buttons())
-                out << (b->isVisibleTo(parent) ? "(" : "hidden (") + b->text() + ")";
-        if (!qobject_cast<QDialogButtonBox *>(w))
-            out << s;
+        out << s;
     }
     return out;
 }
 
-// Fills a dialog in from pairs of child name and text: a line edit gets the text, a combo box the
-// item of that text chosen (typed when there is none), a check box ticked when the text is "tick".
-void fillIn(QWidget *dialog, const QStringList &fields)
+// The entry fields of each dialog, in the order tests fill them in.
+QStringList fieldsOf(QWidget *dialog)
 {
-    for (int i = 0; i + 1 < fields.size(); i += 2) {
+    if (dialog->inherits("TabDeviceauthentication"))
+        return {"passwordEdit", "changePasswordCheck"};
+    if (dialog->inherits("TabChangePassword"))
+        return {"newPasswordEdit", "confirmPasswordEdit"};
+    return {"ssidCombo", "keyTypeCombo", "hexKeyCheck", "keyEdit"};
+}
+
+// Fills a dialog in from "|"-separated entries, in the order of fieldsOf(): a line edit gets the
+// text, a combo box the item of that text chosen (typed when there is none), a check box ticked
+// when the text is "tick". No entries leave the dialog as it is.
+void fillIn(QWidget *dialog, const QString &entries)
+{
+    const QStringList fields = fieldsOf(dialog);
+    for (int i = 0; !entries.isEmpty() && i < fields.size(); ++i) {
         auto *child = dialog->findChild<QWidget *>(fields[i]);
-        const QString &text = fields[i + 1];
+        const QString text = entries.section(QLatin1Char('|'), i, i);
         if (auto *edit = qobject_cast<QLineEdit *>(child)) {
             edit->setText(text);
             edit->setFocus(); // a combo box keeps none: leaving it would match its text to an item
@@ -174,12 +176,12 @@ void fillIn(QWidget *dialog, const QStringList &fields)
     }
 }
 
-// The fields' values as fillIn() takes them.
-QStringList valuesOf(QWidget *dialog, const QStringList &fields)
+// The entries as fillIn() takes them.
+QString entriesOf(QWidget *dialog)
 {
     QStringList values;
-    for (int i = 0; i + 1 < fields.size(); i += 2) {
-        QWidget *child = dialog->findChild<QWidget *>(fields[i]);
+    for (const QString &name : fieldsOf(dialog)) {
+        QWidget *child = dialog->findChild<QWidget *>(name);
         if (auto *edit = qobject_cast<QLineEdit *>(child))
             values << edit->text();
         else if (auto *combo = qobject_cast<QComboBox *>(child))
@@ -187,7 +189,7 @@ QStringList valuesOf(QWidget *dialog, const QStringList &fields)
         else if (auto *check = qobject_cast<QCheckBox *>(child))
             values << (check->isChecked() ? "tick" : "");
     }
-    return values;
+    return values.join(QLatin1Char('|'));
 }
 
 // A dialog window holding the page, as the wizard holds it.
@@ -238,14 +240,12 @@ private Q_SLOTS:
     void dialogLayout();
     void keyTypeAndHexBox_data();
     void keyTypeAndHexBox();
-    void validation_data();
-    void validation();
+    void formDialogs_data();
+    void formDialogs();
     void rescan_data();
     void rescan();
     // What the communication and results pages decide.
     void communicationPageIdle();
-    void formSlotsWriteOnlyTheirAnswers_data();
-    void formSlotsWriteOnlyTheirAnswers();
     void resultsFormStoresThenMovesOn();
     void connectUsesHostBeforeColon();
     void cancelEndsSession_data();
@@ -371,113 +371,119 @@ void TestPages::keyTypeAndHexBox()
         QCOMPARE(keyType->currentIndex(), 0);
 }
 
-void TestPages::validation_data()
+void TestPages::formDialogs_data()
 {
-    QTest::addColumn<QString>("dialog");     // see makeDialog()
-    QTest::addColumn<QStringList>("fields"); // entered in order, see fillIn()
-    QTest::addColumn<QString>("outcome");    // the box (see answerBox), else the answers
+    QTest::addColumn<QString>("form");    // password, change or wifi, as the page's slot opens it
+    QTest::addColumn<QString>("entries"); // see fillIn(), then the button that ends the dialog
+    QTest::addColumn<QString>("outcome"); // the box (see answerBox), else the answers written
 
-    auto pw = [&](const char *name, const char *password, const char *confirmation,
-                  const QString &outcome) {
-        QTest::newRow(name) << "change old"
-                            << QStringList{"newPasswordEdit", password, "confirmPasswordEdit",
-                                           confirmation}
-                            << outcome;
+    // Answers: first|second|third ("-" when not written), " change", " cancelled" for the flags.
+    const auto row = [](const char *name, const char *form, const char *entries,
+                        const QString &outcome) {
+        QTest::newRow(name) << form << entries << outcome;
     };
+    row("password ok with change ticked", "password", "pw 1|tick|OK", "pw 1|-|- change");
+    row("password ok, empty and unticked", "password", "||OK", "|-|-");
+    row("password cancel after ticking", "password", "pw|tick|Cancel", "-|-|- cancelled");
+    row("password close button", "password", "pw||close", "-|-|- cancelled");
+    row("change skip", "change", "abcd|abcd|Skip", "-|-|- cancelled");
+    row("wifi cancel", "wifi", "Home|WPA2-AES||secret|Cancel", "-|-|- cancelled");
+    row("wifi close button", "wifi", "Home|WPA2-AES||secret|close", "-|-|- cancelled");
+
+    // New password|confirmation, OK.
     const QString tooShort =
-        QStringLiteral("Error !|Pasword must be at least 4 letters |critical|Ok|QWidget");
-    const QString mismatch = QStringLiteral(
-        "Error !|New Password and Confirmation Password do not match. |critical|Ok|QWidget");
-    pw("3 characters although matching", "abc", "abc", tooShort);
-    pw("both empty: the length message", "", "", tooShort);
-    pw("short and differing: length first", "ab", "xyz", tooShort);
-    pw("differs only in case", "abcd", "ABCD", mismatch);
-    pw("leading blank is not trimmed", " abcd", "abcd", mismatch);
-    pw("exactly four matching", "abcd", "abcd", "abcd");
-    pw("blanks count towards the length", "    ", "    ", "    ");
+        "Error !|Pasword must be at least 4 letters |critical|Ok|TabNomoCommunication";
+    const QString mismatch = "Error !|New Password and Confirmation Password do not match. "
+                             "|critical|Ok|TabNomoCommunication";
+    row("3 characters although matching", "change", "abc|abc|OK", tooShort);
+    row("both empty: the length message", "change", "||OK", tooShort);
+    row("short and differing: length first", "change", "ab|xyz|OK", tooShort);
+    row("differs only in case", "change", "abcd|ABCD|OK", mismatch);
+    row("leading blank is not trimmed", "change", " abcd|abcd|OK", mismatch);
+    row("exactly four matching", "change", "abcd|abcd|OK", "abcd|-|-");
+    row("blanks count towards the length", "change", "    |    |OK", "    |-|-");
 
-    auto net = [&](const char *name, const QString &ssid, const char *type, bool hex,
-                   const QString &key, const QString &outcome) {
-        QTest::newRow(name) << "wifi Listed=WPA2-PSK AES"
-                            << QStringList{"ssidCombo",    ssid,
-                                           "keyTypeCombo", type,
-                                           "hexKeyCheck",  hex ? "tick" : "",
-                                           "keyEdit",      key}
-                            << outcome;
-    };
+    // SSID|key type|hex box|key, OK.
     const QString title = QStringLiteral("Dovrel Nomo - Wi-Fi Setup Tool");
     const QString box = title + QStringLiteral("|%1|critical|Ok|TabWifiCredentials");
     const QString ascii =
         box.arg("Wireless Network Key Length Incorrect ! \n Must be 5, 13 ascii characters long .");
     const QString hex = box.arg(
         "Wireless Network Key Length Incorrect ! \nMust be 10, 26 hexadecimal digits long .");
-    auto emptyKey = [&](const char *type) {
-        return box.arg(QStringLiteral("Wireless Network key cannot be empty for  %1  .").arg(type));
-    };
+    const QString emptyKey = box.arg("Wireless Network key cannot be empty for  %1  .");
     // The order: key type, empty key, WEP length, SSID. The key type box is a plain one.
-    net("lower-case type, all else empty", "", "wpa2-aes", false, "",
+    row("lower-case type, all else empty", "wifi", "|wpa2-aes|||OK",
         title + "|Please Select Your Wireless Network Key Type.|no icon|Ok|no parent");
-    net("empty key, empty ssid", "", "WPA2-AES", false, "", emptyKey("WPA2-AES"));
-    net("typed type with more text passes the type check", "Home", "WPA2-AES Personal", false, "",
-        emptyKey("WPA2-AES Personal"));
-    net("empty WEP key", "Home", "WEP", false, "", emptyKey("WEP"));
-    net("ascii WEP of 4, empty ssid", "", "WEP", false, "abcd", ascii);
-    net("ascii WEP of 10", "Home", "WEP", false, "abcdefghij", ascii);
-    net("hex WEP of 12, empty ssid", "", "WEP", true, "0123456789ab", hex);
-    net("hex WEP of 13", "Home", "WEP", true, "0123456789abc", hex);
-    net("empty ssid with a good WEP key", "", "WEP", false, "abcde",
+    row("empty key, empty ssid", "wifi", "|WPA2-AES|||OK", emptyKey.arg("WPA2-AES"));
+    row("typed type with more text passes the type check", "wifi", "Home|WPA2-AES Personal|||OK",
+        emptyKey.arg("WPA2-AES Personal"));
+    row("empty WEP key", "wifi", "Home|WEP|||OK", emptyKey.arg("WEP"));
+    row("ascii WEP of 4, empty ssid", "wifi", "|WEP||abcd|OK", ascii);
+    row("ascii WEP of 10", "wifi", "Home|WEP||abcdefghij|OK", ascii);
+    row("hex WEP of 12, empty ssid", "wifi", "|WEP|tick|0123456789ab|OK", hex);
+    row("hex WEP of 13", "wifi", "Home|WEP|tick|0123456789abc|OK", hex);
+    row("empty ssid with a good WEP key", "wifi", "|WEP||abcde|OK",
         box.arg("Can't use an empty SSID !!"));
-    // Accepted: "SSID|key|key type" for the caller.
-    net("ascii WEP of 13 in lower-case hex", "Home", "WEP", false, "ABCDEFGHIJKLM",
+    row("ascii WEP of 13 in lower-case hex", "wifi", "Home|WEP||ABCDEFGHIJKLM|OK",
         "Home|4142434445464748494a4b4c4d|WEP");
-    net("ascii WEP outside Latin-1 becomes ?", "Home", "WEP", false, "\u00e9\u20acabc",
+    row("ascii WEP outside Latin-1 becomes ?", "wifi", "Home|WEP||\u00e9\u20acabc|OK",
         "Home|e93f616263|WEP");
-    net("hex WEP of 10 kept, letters beyond f too", "Home", "WEP", true, "abcdefghij",
+    row("hex WEP of 10 kept, letters beyond f too", "wifi", "Home|WEP|tick|abcdefghij|OK",
         "Home|abcdefghij|WEP");
-    net("hex WEP of 26 kept", "Home", "WEP", true, "0123456789ABCDEF0123456789",
+    row("hex WEP of 26 kept", "wifi", "Home|WEP|tick|0123456789ABCDEF0123456789|OK",
         "Home|0123456789ABCDEF0123456789|WEP");
-    net("open network with empty key", "Cafe", "No Authentication", false, "",
+    row("open network with empty key", "wifi", "Cafe|No Authentication|||OK",
         "Cafe||No Authentication");
-    net("typed type holding a known name, one-letter key", "Home", "my WPA2-AES net", false, "k",
+    row("typed type holding a known name, one-letter key", "wifi", "Home|my WPA2-AES net||k|OK",
         "Home|k|my WPA2-AES net");
-    net("line feeds removed before the WEP length check", "Home", "WEP", false, "ab\ncde",
+    row("line feeds removed before the WEP length check", "wifi", "Home|WEP||ab\ncde|OK",
         "Home|6162636465|WEP");
 }
 
-// A fault shows one message box and leaves the dialog open with its entries as they were (and the
-// cursor in the new password); OK with acceptable entries hands the caller its answers.
-void TestPages::validation()
+// Each form opens its dialog on the page. A fault shows one message box and leaves the dialog
+// open with its entries as they were (and the cursor in the new password), writing nothing; OK
+// with acceptable entries writes the answers, any other ending only bCancel.
+void TestPages::formDialogs()
 {
-    QFETCH(QString, dialog);
-    QFETCH(QStringList, fields);
-    QFETCH(QString, outcome);
-    QWidget page; // the communication page that owns the dialog
-    const std::unique_ptr<QDialog> d(makeDialog(dialog, &page));
-    QStringList entered, after;
-    QString focus;
-    const QStringList boxes = runModal([&] { d->exec(); },
-                                       [&](QWidget *) {
-                                           fillIn(d.get(), fields);
-                                           entered = valuesOf(d.get(), fields);
-                                           endDialog(d.get(), "OK");
-                                       },
-                                       [&](QWidget *) {
-                                           after = valuesOf(d.get(), fields);
-                                           focus = d->focusWidget()->objectName();
-                                           d->reject();
-                                       });
-    auto *c = qobject_cast<TabChangePassword *>(d.get());
-    auto *w = qobject_cast<TabWifiCredentials *>(d.get());
-    if (d->result() == QDialog::Accepted) {
-        QCOMPARE(boxes, QStringList());
-        QCOMPARE(c ? c->newPassword() : w->ssid() + '|' + w->password() + '|' + w->securityType(),
-                 outcome);
+    QFETCH(QString, form);
+    QFETCH(QString, entries);
+    TabNomoCommunication page(nullptr, 3);
+    QString first = QStringLiteral("-"), second = first, third = first;
+    bool changeFlag = false, cancel = false;
+    QWidget *parent = nullptr;
+    QString entered, after, focus;
+    const QStringList boxes = runModal(
+        [&] {
+            if (form == QLatin1String("password"))
+                page.OnHttpsAgentDeviceAuthenticationForm("prompt", first, changeFlag, cancel);
+            else if (form == QLatin1String("change"))
+                page.OnHttpsAgentChangePasswordForm(QStringLiteral("old"), first, cancel);
+            else
+                page.OnHttpsAgentWifiCredentialsForm(networks("Listed=WPA2-PSK AES"), first, second,
+                                                     third, cancel);
+        },
+        [&](QWidget *w) {
+            parent = w->parentWidget();
+            fillIn(w, entries);
+            entered = entriesOf(w);
+            endDialog(w, entries.section(QLatin1Char('|'), -1));
+        },
+        [&](QWidget *w) {
+            after = entriesOf(w);
+            focus = w->focusWidget()->objectName();
+            qobject_cast<QDialog *>(w)->reject();
+        });
+    QCOMPARE(parent, &page);
+    const QString answers = first + '|' + second + '|' + third + (changeFlag ? " change" : "") +
+                            (cancel ? " cancelled" : "");
+    if (boxes.isEmpty()) {
+        QTEST(answers, "outcome");
         return;
     }
-    QCOMPARE(boxes, QStringList{outcome});
+    QTEST(boxes.join(QLatin1Char('\n')), "outcome");
     QCOMPARE(after, entered);
-    if (c)
-        QCOMPARE(focus, QStringLiteral("newPasswordEdit"));
+    QCOMPARE(answers, QStringLiteral("-|-|- cancelled"));
+    QVERIFY(form != QLatin1String("change") || focus == QLatin1String("newPasswordEdit"));
 }
 
 void TestPages::rescan_data()
@@ -549,73 +555,6 @@ void TestPages::communicationPageIdle()
     QCOMPARE(moves.count(), 0);
 }
 
-void TestPages::formSlotsWriteOnlyTheirAnswers_data()
-{
-    QTest::addColumn<QString>("form");
-    QTest::addColumn<QStringList>("fields");   // what the user enters, see fillIn()
-    QTest::addColumn<QString>("ending");       // see endDialog()
-    QTest::addColumn<QStringList>("expected"); // first, second, third after the slot
-    QTest::addColumn<bool>("flag");            // bChangePassword after the slot
-
-    const QString u = QStringLiteral("untouched");
-    const QString pw = QStringLiteral("passwordEdit"), tick = QStringLiteral("changePasswordCheck");
-    const QStringList change = {"newPasswordEdit", "abcd", "confirmPasswordEdit", "abcd"};
-    const QStringList wifi = {"ssidCombo", "Home", "keyEdit", "secret"};
-    auto row = [](const char *name, const char *form, const QStringList &fields, const char *ending,
-                  const QStringList &expected, bool flag) {
-        QTest::newRow(name) << form << fields << ending << expected << flag;
-    };
-    row("password ok with change ticked", "password", {pw, "pw 1", tick, "tick"}, "OK",
-        {"pw 1", u, u}, true);
-    row("password ok with empty field", "password", {}, "OK", {"", u, u}, false);
-    row("password cancel after ticking", "password", {pw, "pw", tick, "tick"}, "Cancel", {u, u, u},
-        true);
-    row("password close button", "password", {pw, "pw"}, "close", {u, u, u}, true);
-    row("change ok", "change", change, "OK", {"abcd", u, u}, false);
-    row("change skip", "change", change, "Skip", {u, u, u}, false);
-    row("wifi ok", "wifi", wifi, "Ok", {"Home", "secret", "WPA2-AES"}, false);
-    row("wifi cancel", "wifi", wifi, "Cancel", {u, u, u}, false);
-    row("wifi close button", "wifi", wifi, "close", {u, u, u}, false);
-}
-
-// The dialog belongs to the page; OK writes the answers, any other ending only bCancel.
-void TestPages::formSlotsWriteOnlyTheirAnswers()
-{
-    QFETCH(QString, form);
-    QFETCH(QStringList, fields);
-    QFETCH(QString, ending);
-    QFETCH(bool, flag);
-    const bool cancelled = ending.compare("OK", Qt::CaseInsensitive) != 0;
-    TabNomoCommunication page(nullptr, 3);
-    QWidget *dialogParent = nullptr;
-    // Every answer starts as a sentinel, so any write that should not happen shows: bCancel as the
-    // value the slot must not write, bChangePassword as the opposite of what OK must write.
-    QString first = QStringLiteral("untouched"), second = first, third = first;
-    bool changeFlag = cancelled ? flag : !flag;
-    bool cancel = !cancelled;
-    auto run = [&] {
-        if (form == QLatin1String("password"))
-            page.OnHttpsAgentDeviceAuthenticationForm("prompt", first, changeFlag, cancel);
-        else if (form == QLatin1String("change"))
-            page.OnHttpsAgentChangePasswordForm(QStringLiteral("old"), first, cancel);
-        else
-            page.OnHttpsAgentWifiCredentialsForm(networks("Home=WPA2-PSK AES,Old=WEP"), first,
-                                                 second, third, cancel);
-    };
-    QCOMPARE(runModal(run,
-                      [&](QWidget *w) {
-                          dialogParent = w->parentWidget();
-                          fillIn(w, fields);
-                          endDialog(w, ending);
-                      }),
-             QStringList());
-    QCOMPARE(dialogParent, &page);
-    QTEST((QStringList{first, second, third}), "expected");
-    QCOMPARE(cancel, true); // on OK it kept its preset (true), on a cancel it was set
-    if (form == QLatin1String("password"))
-        QCOMPARE(changeFlag, flag);
-}
-
 void TestPages::resultsFormStoresThenMovesOn()
 {
     TabNomoCommunication page(nullptr, 7); // the index it carries is its own, not 3
@@ -667,29 +606,25 @@ void TestPages::cancelEndsSession_data()
 {
     QTest::addColumn<QString>("scenario");
     QTest::addColumn<QString>("slow");        // "command try": its reply is held back a minute
-    QTest::addColumn<QStringList>("fields");  // entered in every form dialog, see fillIn()
+    QTest::addColumn<QString>("entries");     // entered in every form dialog, see fillIn()
     QTest::addColumn<QStringList>("answers"); // how the form dialogs end in turn, see endDialog()
     QTest::addColumn<QString>("trigger");     // what happens when the slow request arrives
 
-    const QStringList none, change = {"newPasswordEdit", "abcd", "confirmPasswordEdit", "abcd"};
-    QTest::newRow("Cancel button while the new password is set")
-        << "no-password"
-        << "setupSetPwd 1" << change << QStringList{"OK"} << "cancel";
-    QTest::newRow("Cancel button while the network is set")
-        << "no-password"
-        << "setupSetSSID 1" << QStringList{"keyEdit", "k"} << QStringList{"Skip", "Ok"} << "cancel";
-    QTest::newRow("Wi-Fi dialog's Cancel during a rescan")
-        << "no-password"
-        << "setupGetWIFIScan 2" << none << QStringList{"Skip", "Try Again"} << "Cancel";
-    QTest::newRow("Wi-Fi dialog closed during a rescan")
-        << "no-password"
-        << "setupGetWIFIScan 2" << none << QStringList{"Skip", "Try Again"} << "close";
-    QTest::newRow("window closed while a request waits")
-        << "password"
-        << "setupVerify 2" << none << QStringList{} << "window";
-    QTest::newRow("window closed while a dialog is open")
-        << "no-password"
-        << " 0" << none << QStringList{"Skip", "window"} << "";
+    const auto row = [](const char *name, const char *scenario, const char *slow,
+                        const char *entries, const QStringList &answers, const char *trigger) {
+        QTest::newRow(name) << scenario << slow << entries << answers << trigger;
+    };
+    const QStringList skipRescan = {"Skip", "Try Again"};
+    row("Cancel button while the new password is set", "no-password", "setupSetPwd 1", "abcd|abcd",
+        {"OK"}, "cancel");
+    row("Cancel button while the network is set", "no-password", "setupSetSSID 1",
+        "Home|No Authentication||", {"Skip", "Ok"}, "cancel");
+    row("Wi-Fi dialog's Cancel during a rescan", "no-password", "setupGetWIFIScan 2", "",
+        skipRescan, "Cancel");
+    row("Wi-Fi dialog closed during a rescan", "no-password", "setupGetWIFIScan 2", "", skipRescan,
+        "close");
+    row("window closed while a request waits", "password", "setupVerify 2", "", {}, "window");
+    row("window closed while a dialog is open", "no-password", " 0", "", {"Skip", "window"}, "");
 }
 
 // Ends at once, as cancelled, with the move to the results page.
@@ -697,7 +632,7 @@ void TestPages::cancelEndsSession()
 {
     QFETCH(QString, scenario);
     QFETCH(QString, slow);
-    QFETCH(QStringList, fields);
+    QFETCH(QString, entries);
     QFETCH(QStringList, answers);
     QFETCH(QString, trigger);
     const QString slowCommand = slow.section(QLatin1Char(' '), 0, 0);
@@ -729,7 +664,7 @@ void TestPages::cancelEndsSession()
     for (const QString &answer : answers) {
         modal.expect([&, answer](QWidget *w) {
             dialog = w;
-            fillIn(w, fields);
+            fillIn(w, entries);
             answer == QLatin1String("window") ? act(answer) : endDialog(w, answer);
         });
     }
@@ -744,12 +679,14 @@ void TestPages::cancelEndsSession()
 void TestPages::resultMessages_data()
 {
     QTest::addColumn<int>("outcome");
-    QTest::addColumn<QString>("text"); // between the page's HTML frame
+    QTest::addColumn<QString>("text"); // inside the page's HTML frame
 
-    const QString failed = QStringLiteral(
-        "The Lumetra Wi-Fi setup could not be completed.  Click the <b>''Return to Wi-Fi "
-        "Setup''</b> button to try again. <br/><br/> For troubleshooting information, refer to "
-        "the Lumetra Installation Guide.");
+    const QString guide =
+        "For troubleshooting information, refer to the Lumetra Installation Guide.";
+    const QString failed =
+        "The Lumetra Wi-Fi setup could not be completed.  Click the <b>''Return to "
+        "Wi-Fi Setup''</b> button to try again. <br/><br/> " +
+        guide;
     const QString url = QStringLiteral(NOMO_DOWNLOAD_URL);
     QTest::newRow("0 version not current")
         << 0
@@ -767,22 +704,19 @@ void TestPages::resultMessages_data()
     QTest::newRow("4 cancelled")
         << 4
         << "Are you sure you want to exit the Lumetra Wi-Fi Setup?  <br/> To set up or update "
-           "the WiFi settings, click the <b>''Return to Wi-Fi Setup''</b> button. <br/><br/> "
-           "For troubleshooting information, refer to the Lumetra Installation Guide. ";
+           "the WiFi settings, click the <b>''Return to Wi-Fi Setup''</b> button. <br/><br/> " +
+               guide + ' ';
     QTest::newRow("5 no internet")
         << 5
         << "The Lumetra device cannot connect to the Internet. <br/> Please check the router "
            "and firewall to verify ports 123, 80, and 443 are open and then click the "
-           "<br/><b>''Return to Wi-Fi Setup''</b> button to try again. <br/><br/>For "
-           "troubleshooting information, refer to the Lumetra Installation Guide.";
+           "<br/><b>''Return to Wi-Fi Setup''</b> button to try again. <br/><br/>" +
+               guide;
     QTest::newRow("6 no reply")
-        << 6
-        << "The Lumetra Wi-Fi setup cannot be completed at this time.<br/></br>For "
-           "troubleshooting information, refer to the Lumetra Installation Guide.";
+        << 6 << "The Lumetra Wi-Fi setup cannot be completed at this time.<br/></br>" + guide;
     QTest::newRow("9 wifi unavailable")
         << 9
-        << "Wi-Fi unavailable.  Please check hardware and network settings. <br/><br/> For "
-           "troubleshooting information, refer to the Lumetra Installation Guide.";
+        << "Wi-Fi unavailable.  Please check hardware and network settings. <br/><br/> " + guide;
     for (int outcome : {7, 8, 10, -1}) // unused, error 503, out of range: no text
         QTest::addRow("%d no text", outcome) << outcome << QString();
 }
