@@ -44,14 +44,14 @@ Networks networks(const QString &list)
 }
 
 // "password <prompt>", "change <old password>" or "wifi <networks>", see networks().
-QDialog *makeDialog(const QString &spec, QWidget *parent = nullptr, MyHttpsAgent *agent = nullptr)
+QDialog *makeDialog(const QString &spec, MyHttpsAgent *agent = nullptr)
 {
     const QString kind = spec.section(QLatin1Char(' '), 0, 0), rest = spec.section(' ', 1);
     if (kind == QLatin1String("password"))
-        return new TabDeviceauthentication(rest, parent);
+        return new TabDeviceauthentication(rest, nullptr);
     if (kind == QLatin1String("change"))
-        return new TabChangePassword(parent, rest);
-    return new TabWifiCredentials(parent, networks(rest), agent);
+        return new TabChangePassword(nullptr, rest);
+    return new TabWifiCredentials(nullptr, networks(rest), agent);
 }
 
 // Answers the next modal widget as a message box, recorded as "title|text|icon|buttons|parent's
@@ -494,7 +494,7 @@ void TestPages::rescan()
     const auto camera = startCamera(scenario);
     MyHttpsAgent agent(kCamera, nullptr);
     const std::unique_ptr<QDialog> dialog(
-        makeDialog("wifi OldRouter=WEP,HomeNet=WPA2-PSK AES", nullptr, &agent));
+        makeDialog("wifi OldRouter=WEP,HomeNet=WPA2-PSK AES", &agent));
     auto *ssid = dialog->findChild<QComboBox *>("ssidCombo");
     auto *rescanButton = dialog->findChild<QPushButton *>("rescanButton");
     QList<bool> enabledDuringScan;
