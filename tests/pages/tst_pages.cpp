@@ -724,7 +724,7 @@ void TestPages::resultMessages()
 void TestPages::linksOpenInBrowser_data()
 {
     QTest::addColumn<QString>("prompt"); // of a password dialog, else the results page
-    QTest::addColumn<QString>("how");    // see followLink()
+    QTest::addColumn<QString>("how");    // mouse or keyboard, see below
     QTest::addColumn<QString>("url");
 
     const QString help = QStringLiteral("https://help.lumetra.example/password");
