@@ -14,7 +14,6 @@
 #include "modaldialoghandler.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -61,8 +60,10 @@ void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 ModalDialogHandler::Action byKeyboard(const char *dialogClass, std::function<void()> answer)
 {
     return [=](QWidget *modal) {
-        if (QTest::qWaitFor([modal] { return QApplication::focusWidget() &&
-                                             QApplication::focusWidget()->window() == modal; }) &&
+        if (QTest::qWaitFor([modal] {
+                return QApplication::focusWidget() &&
+                       QApplication::focusWidget()->window() == modal;
+            }) &&
             modal->inherits(dialogClass))
             answer();
         else
@@ -70,17 +71,10 @@ ModalDialogHandler::Action byKeyboard(const char *dialogClass, std::function<voi
     };
 }
 
+// The results page's text, word for word in tst_pages.
 QString resultsText(NomoWizard &wizard)
 {
     return wizard.resultsPage()->findChild<QLabel *>(QStringLiteral("textLabel"))->text();
-}
-
-// What the results page shows for an outcome when nothing came between.
-QString textFor(enmComResult outcome)
-{
-    TabCommunicationResults page(nullptr, 4);
-    page.setTextAndImage(outcome, QPixmap());
-    return page.findChild<QLabel *>(QStringLiteral("textLabel"))->text();
 }
 
 } // namespace
@@ -206,15 +200,8 @@ void TestRoad::scanChooseConfigureSucceed()
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Nomo-5678"));
         press(Qt::Key_Enter);
     }));
-    QString ssidSeen;
     modal.expect(byKeyboard("TabWifiCredentials", [&] {
-        // "HomeNet", a nameless network and "Café": arrows choose among them.
-        press(Qt::Key_Down);
-        press(Qt::Key_Down);
-        ssidSeen = QApplication::activeModalWidget()->findChild<QComboBox *>()->currentText();
-        press(Qt::Key_Up);
-        press(Qt::Key_Up);
-        press(Qt::Key_Tab);
+        press(Qt::Key_Tab); // from the network, "HomeNet", to its key
         QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("home-key-1"));
         press(Qt::Key_Return);
     }));
@@ -222,10 +209,9 @@ void TestRoad::scanChooseConfigureSucceed()
     QCOMPARE(modal.handled(), 4);
     QCOMPARE(prompts, (QStringList{"Enter the Lumetra - Wi-Fi setup password",
                                    "Incorrect password.  Please try again."}));
-    QCOMPARE(ssidSeen, QStringLiteral("Café"));
     QCOMPARE(wizard.communicationPage()->host(), qEnvironmentVariable("NOMO_NETNS_HOSTNAME"));
     QCOMPARE(wizard.currentPageIndex(), 4);
-    QCOMPARE(resultsText(wizard), textFor(ComResultSuccess));
+    QVERIFY(resultsText(wizard).contains("now connected to the wireless network"));
     QCOMPARE(m_camera->password(), QStringLiteral("Nomo-5678"));
     QCOMPARE(m_camera->configuredSsid(), QStringLiteral("HomeNet"));
     QCOMPARE(m_camera->configuredKey(), QStringLiteral("home-key-1"));
@@ -263,7 +249,7 @@ void TestRoad::returnAfterFailureLeadsToScan()
     wizard.devicePage()->continueButton()->click();
     QCOMPARE(modal.handled(), 2);
     QCOMPARE(wizard.currentPageIndex(), 4);
-    QCOMPARE(resultsText(wizard), textFor(ComResultErrorReported));
+    QVERIFY(resultsText(wizard).contains("could not be completed"));
     button(wizard.resultsPage(), QStringLiteral("Return to Wi-Fi Setup"))->click();
     QCOMPARE(resultsText(wizard), QString());
     scanToDevicePage(false); // a fresh scan, not back to page 3
