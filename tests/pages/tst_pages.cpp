@@ -566,8 +566,6 @@ void TestPages::cancelEndsSession_data()
                         const char *entries, const QStringList &answers, const char *trigger) {
         QTest::newRow(name) << scenario << slow << entries << answers << trigger;
     };
-    row("Cancel button while the new password is set", "no-password", "setupSetPwd 1", "abcd|abcd",
-        {"OK"}, "cancel");
     row("Cancel button while the network is set", "no-password", "setupSetSSID 1",
         "Home|No Authentication||", {"Skip", "Ok"}, "cancel");
     row("Wi-Fi dialog's Cancel during a rescan", "no-password", "setupGetWIFIScan 2", "",
