@@ -81,7 +81,7 @@ void DeviceScan::resolverReported(const BonjourRecord &record, const QString &se
         m_resolvedRecords.insert(record);
     addEntry(serviceName, host);
     releaseResolver(record);
-    // Listed all the same, but nobody can reach it by that name.
+    // Listed all the same, but the session could not reach it by that name.
     if (!host.hostName().isEmpty() && host.addresses().isEmpty() &&
         DeviceEntryList::carriesBrandWord(serviceName))
         Q_EMIT problem(DiscoveryProblem::nameNotLookedUp(host.hostName()));
