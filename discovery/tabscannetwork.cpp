@@ -1,7 +1,5 @@
 #include "tabscannetwork.h"
 
-#include "discovery/bonjourservicebrowser.h"
-#include "discovery/bonjourserviceresolver.h"
 #include "resources/nomoresources.h"
 
 #include <QDialogButtonBox>
@@ -18,7 +16,8 @@ int s_scanDuration = 10000;
 } // namespace
 
 TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
-    : QWidget(parent), m_tabIndex(tabIndex)
+    : QWidget(parent), m_scan(new DeviceScan(this)), m_devices(m_scan->devices()),
+      m_tabIndex(tabIndex), m_browser(m_scan->browser())
 {
     nomoEnsureResources();
 
@@ -65,12 +64,8 @@ TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
 
     connect(m_continueButton, &QPushButton::clicked, this, &TabScanNetwork::OnCancelButtonClicked);
 
-    m_browser = new BonjourServiceBrowser(this);
-    connect(m_browser, &BonjourServiceBrowser::currentBonjourRecordsChanged, this,
-            &TabScanNetwork::updateRecords);
-    connect(m_browser, &BonjourServiceBrowser::error, this, [this](DNSServiceErrorType error) {
-        reportProblem(DiscoveryProblem::fromError(error));
-    });
+    connect(m_scan, &DeviceScan::entryAdded, this, &TabScanNetwork::showCount);
+    connect(m_scan, &DeviceScan::problem, this, &TabScanNetwork::reportProblem);
 
     m_scanTimer = new QTimer(this);
     connect(m_scanTimer, &QTimer::timeout, this, &TabScanNetwork::OnCancelButtonClicked);
@@ -101,15 +96,14 @@ void TabScanNetwork::startNetworkScan()
     // Each scan tells its own story: a service that is back clears the notice, one that is still
     // missing brings it back at once, since the browse then fails as it starts.
     reportProblem(DiscoveryProblem());
-    m_browser->browseForServiceType(QStringLiteral("_http._tcp"));
+    m_scan->start();
     m_scanTimer->start(s_scanDuration);
 }
 
 void TabScanNetwork::stopNetworkScan()
 {
     m_scanTimer->stop();
-    m_browser->StopScan();
-    releaseAllResolvers();
+    m_scan->stop();
 }
 
 void TabScanNetwork::OnCancelButtonClicked()
@@ -120,55 +114,18 @@ void TabScanNetwork::OnCancelButtonClicked()
 
 void TabScanNetwork::ClearDevices()
 {
-    m_devices.clear();
-    m_resolvedRecords.clear();
-    m_resolveCount = 0;
-    releaseAllResolvers();
+    m_scan->clear();
     showCount();
 }
 
 void TabScanNetwork::updateRecords(const QList<BonjourRecord> &records)
 {
-    // Copied: starting a resolve may report an error synchronously, and nothing here may depend
-    // on the browser's live list staying as it is meanwhile.
-    const QList<BonjourRecord> snapshot = records;
-    for (const BonjourRecord &record : snapshot) {
-        if (m_resolvedRecords.contains(record) || m_pendingResolvers.contains(record))
-            continue;
-        auto *resolver = new BonjourServiceResolver;
-        resolver->setParent(this);
-        m_pendingResolvers.insert(record, resolver);
-        ++m_resolveCount;
-        connect(resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
-                &TabScanNetwork::RecordResolved);
-        connect(resolver, &BonjourServiceResolver::bonjourRecordResolved, this,
-                [this, record](const QString &serviceName, QHostInfo &host) {
-                    resolverReported(record, serviceName, host);
-                });
-        connect(resolver, &BonjourServiceResolver::error, this,
-                [this, record](DNSServiceErrorType error) {
-                    releaseResolver(record);
-                    reportProblem(DiscoveryProblem::fromError(error));
-                });
-        resolver->resolveBonjourRecord(record);
-    }
+    m_scan->resolveRecords(records);
 }
 
 void TabScanNetwork::RecordResolved(QString serviceName, QHostInfo &host)
 {
-    if (m_devices.add(serviceName, host.hostName()))
-        showCount();
-}
-
-void TabScanNetwork::resolverReported(const BonjourRecord &record, const QString &serviceName,
-                                      const QHostInfo &host)
-{
-    if (!host.hostName().isEmpty())
-        m_resolvedRecords.insert(record);
-    releaseResolver(record);
-    // Listed all the same, but the session could not reach it by that name.
-    if (!host.hostName().isEmpty() && host.addresses().isEmpty() && DeviceEntryList::carriesBrandWord(serviceName))
-        reportProblem(DiscoveryProblem::nameNotLookedUp(host.hostName()));
+    m_scan->addEntry(serviceName, host);
 }
 
 void TabScanNetwork::reportProblem(const DiscoveryProblem &problem)
@@ -179,23 +136,6 @@ void TabScanNetwork::reportProblem(const DiscoveryProblem &problem)
     m_noticeLabel->setText(m_problem.text());
     m_noticeLabel->setVisible(m_problem.isProblem());
     Q_EMIT problemChanged(m_problem);
-}
-
-void TabScanNetwork::releaseResolver(const BonjourRecord &record)
-{
-    BonjourServiceResolver *resolver = m_pendingResolvers.take(record);
-    if (!resolver)
-        return;
-    // This may run inside the resolver's own emission: deferred, and deaf to further replies.
-    disconnect(resolver, nullptr, this, nullptr);
-    resolver->deleteLater();
-}
-
-void TabScanNetwork::releaseAllResolvers()
-{
-    const QList<BonjourRecord> records = m_pendingResolvers.keys();
-    for (const BonjourRecord &record : records)
-        releaseResolver(record);
 }
 
 void TabScanNetwork::showCount()
