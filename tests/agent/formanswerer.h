@@ -17,7 +17,7 @@ class FormAnswerer : public QObject
 public:
     QStringList script;
     int network = 0;
-    QString key = QStringLiteral("key 1");
+    QString key = QStringLiteral("Wifi-Key-1");
     QString keyType = QStringLiteral("WPA2-AES");
 
     QStringList forms; // "login", "change", "credentials", "result", in order

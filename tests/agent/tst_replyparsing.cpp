@@ -25,16 +25,12 @@ void TestReplyParsing::elementValue_data()
     };
 
     row("simple", "<SessionId>abc</SessionId>", "SessionId", "abc");
-    row("empty element", "<SSID></SSID>", "SSID", "");
     row("name absent", "<Version>1</Version>", "SessionId", "");
     row("first element wins", "<Version>1.2</Version><Version>3</Version>", "Version", "1.2");
     row("missing closing tag", "<SSID>home", "SSID", "home");
     row("other letter case: rest from tag length + 1", "<sessionid>abc</sessionid>xyz", "SessionId",
         ">abc</sessionid>xyz");
-    row("name outside a tag", "SSID is home", "SSID", "is home");
     row("name only, text too short", "ssid", "SSID", "");
-    row("opening tag with attribute does not match", "<SSID x=\"1\">a</SSID>", "SSID",
-        " x=\"1\">a</SSID>");
     row("nested: inner closing tag ends it", "<a><a>x</a></a>", "a", "<a>x");
     row("closing tag before opening tag is skipped", "</SSID><SSID>a</SSID>", "SSID", "a");
     row("content raw, not trimmed or decoded", "<SSID> a &amp; b </SSID>", "SSID", " a &amp; b ");
@@ -57,8 +53,6 @@ void TestReplyParsing::elements_data()
         QTest::newRow(name) << QString(text) << QString(tag) << list;
     };
 
-    row("two blocks in order", "<Network><SSID>a</SSID></Network><Network><SSID>b</SSID></Network>",
-        "Network", {"<Network><SSID>a</SSID></Network>", "<Network><SSID>b</SSID></Network>"});
     row("name absent: empty list", "<Error>500</Error>", "Network", {});
     row("outer element named alike adds '</Network'",
         "<Networks><Network><SSID>a</SSID></Network></Networks>", "Network",
@@ -66,8 +60,6 @@ void TestReplyParsing::elements_data()
     row("remainder exactly the name", "Network", "Network", {"Network"});
     row("text between blocks skipped", "x<Network>1</Network>yy<Network>2</Network>z", "Network",
         {"<Network>1</Network>", "<Network>2</Network>"});
-    row("missing closing tag at start", "<Network>abc", "Network", {"<Network>"});
-    row("missing closing tag after text", "xx<Network>abcdefghijkl", "Network", {"<Networ"});
     row("unclosed block far in: the rest, then shorter pieces",
         "0123456789ab<Network>abc<Network>d", "Network",
         {"<Network>abc<Network>d", "<Netwo", "<Ne"});
@@ -96,13 +88,11 @@ void TestReplyParsing::knownVersion_data()
     QTest::addColumn<QString>("version");
     QTest::addColumn<bool>("known");
 
-    QTest::newRow("older minor") << "1.03.01.0082" << true;
     QTest::newRow("bound itself, any build") << "1.05.02.9999" << true;
     QTest::newRow("third above bound") << "1.05.03.0000" << false;
     QTest::newRow("major above bound") << "2.00.00.0000" << false;
     QTest::newRow("minor above bound") << "1.06.00.0000" << false;
     QTest::newRow("three parts") << "1.05.02" << false;
-    QTest::newRow("major below bound ignores the rest") << "0.99.99.1" << true;
     QTest::newRow("non-number reads as 0") << "x.1.1.1" << true;
     QTest::newRow("empty fourth part counts") << "1.5.2." << true;
     QTest::newRow("high third with lower minor") << "1.4.99.0" << true;
