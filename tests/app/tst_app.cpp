@@ -4,10 +4,7 @@
 #include "discovery/tabconfigureonenomo.h"
 #include "discovery/tabscannetwork.h"
 
-#include "modaldialoghandler.h"
-
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -141,34 +138,16 @@ private Q_SLOTS:
         qApp->setStyleSheet(QString());
     }
 
-    void moveValueChoosesPage()
+    void keysAndMoveValuesChoosePages()
     {
         NomoWizard wizard(nullptr);
         // Navigation alone: the scan and the session that pages 1 and 3 start run elsewhere.
         QObject::disconnect(wizard.pageStack(), &QStackedWidget::currentChanged, &wizard,
                             &NomoWizard::OnCurrentWidgetChanged);
-        QCOMPARE(wizard.pageStack()->widget(2), wizard.devicePage());
-        QCOMPARE(wizard.currentPageIndex(), 0);
         QVERIFY(!wizard.scanPage()->isScanning()); // nothing started for page 0
-        // Start, re-scan or return to setup, scan done, device chosen, session over, 4 and above.
-        for (const auto &[value, page] :
-             QList<QPair<int, int>>{{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 2}, {1000, 2}}) {
-            wizard.pageStack()->setCurrentIndex(0);
-            wizard.MoveWidgetSlot(value);
-            QCOMPARE(wizard.currentPageIndex(), page);
-        }
-    }
-
-    void welcomePageStartsAndEscapeIsIgnored()
-    {
-        NomoWizard wizard(nullptr);
-        QObject::disconnect(wizard.pageStack(), &QStackedWidget::currentChanged, &wizard,
-                            &NomoWizard::OnCurrentWidgetChanged);
         TabWelcome *welcome = wizard.welcomePage();
         const QList<QLabel *> labels = welcome->findChildren<QLabel *>();
-        QCOMPARE(labels.size(), 2);
         QVERIFY(!labels.at(0)->pixmap().isNull());
-        QCOMPARE(labels.at(0)->alignment(), Qt::AlignCenter);
         QCOMPARE(labels.at(1)->text(),
                  QStringLiteral("<html ><body><p>Welcome to the Lumetra") + QChar(0xAE) +
                      " - Wi-Fi Setup Tool. <br/>Simply follow the instructions on each screen to "
@@ -179,14 +158,11 @@ private Q_SLOTS:
         QVERIFY(labels.at(1)->wordWrap());
         auto *start = welcome->findChild<QPushButton *>();
         QCOMPARE(start->text(), QStringLiteral("Start"));
-        QCOMPARE(start->minimumWidth(), 100);
+        // Checked before the window is shown: there the focus alone would make it the default.
         QVERIFY(start->isDefault());
-        QCOMPARE(welcome->findChild<QDialogButtonBox *>()->buttonRole(start),
-                 QDialogButtonBox::ActionRole);
         // Enter presses the shown page's default button; Escape neither closes nor moves.
         wizard.show();
         QVERIFY(QTest::qWaitForWindowExposed(&wizard));
-        QSignalSpy moves(welcome, &TabWelcome::MoveTabSignal);
         QSignalSpy rejected(&wizard, &QDialog::rejected);
         for (int page : {1, 2}) {
             QTest::keyClick(&wizard, Qt::Key_Return);
@@ -195,14 +171,17 @@ private Q_SLOTS:
             QTest::keyClick(wizard.pageStack()->currentWidget(), Qt::Key_Escape);
             QCOMPARE(wizard.currentPageIndex(), page);
         }
-        QCOMPARE(moves.count(), 1);
-        QCOMPARE(moves.first().first().toInt(), 0);
         QCOMPARE(rejected.count(), 0);
-        // A chosen camera leads on to page 3.
+        // A chosen camera leads on to page 3, the end of the session to 4, and 4 and above back
+        // to page 2.
         wizard.devicePage()->setDevices({QStringLiteral("Lumetra-5@h")});
         wizard.devicePage()->choiceButtons().first()->click();
         wizard.devicePage()->continueButton()->click();
         QCOMPARE(wizard.currentPageIndex(), 3);
+        for (const auto &[value, page] : QList<QPair<int, int>>{{3, 4}, {4, 2}, {1000, 2}}) {
+            wizard.MoveWidgetSlot(value);
+            QCOMPARE(wizard.currentPageIndex(), page);
+        }
     }
 
 private:

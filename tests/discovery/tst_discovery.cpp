@@ -66,23 +66,16 @@ class TestDiscovery : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS").contains(QLatin1String("nowhere")));
-    }
-
     void browseReplies_data()
     {
         QTest::addColumn<QStringList>("replies");
         QTest::addColumn<QStringList>("records");
         QTest::addColumn<int>("listSignals");
         QTest::addColumn<int>("errors");
-        QTest::newRow("order of first announcement, every reply signals")
-            << QStringList{"+Lumetra-5", "+Cam", "+Printer"}
-            << QStringList{"Lumetra-5", "Cam", "Printer"} << 3 << 0;
-        QTest::newRow("two interfaces listed once, one removal removes it")
-            << QStringList{"+Lumetra-5", "+Cam", "+Cam@3", "+Printer", "-Cam"}
-            << QStringList{"Lumetra-5", "Printer"} << 5 << 0;
+        QTest::newRow("order of arrival, every reply signals, two interfaces listed once, one "
+                      "removal removes it")
+            << QStringList{"+Printer", "+Cam", "+Cam@3", "+Lumetra-5", "-Cam"}
+            << QStringList{"Printer", "Lumetra-5"} << 5 << 0;
         QTest::newRow("case and domain variants are distinct, also for removal")
             << QStringList{"+Cam", "+cam", "+Cam/example.com.", "-cam", "-Cam/other."}
             << QStringList{"Cam", "Cam/example.com."} << 5 << 0;
@@ -91,8 +84,6 @@ private Q_SLOTS:
             << QStringList{"Cam", "Printer"} << 1 << 0;
         QTest::newRow("batch ended by an error: no list signal, later replies served")
             << QStringList{"+Lumetra-5*", "!", "+Cam"} << QStringList{"Lumetra-5", "Cam"} << 1 << 1;
-        QTest::newRow("non-ASCII name decoded from UTF-8")
-            << QStringList{"+Lumetra Caf\u00e9"} << QStringList{"Lumetra Caf\u00e9"} << 1 << 0;
     }
 
     void browseReplies()
@@ -110,7 +101,6 @@ private Q_SLOTS:
         QCOMPARE(lists.count(), listSignals);
         QCOMPARE(shown(lists.last().first().value<QList<BonjourRecord>>()), records);
         QCOMPARE(errorSpy.count(), errors);
-        QVERIFY(errors == 0 || errorSpy.last().first().toInt() == kDNSServiceErr_Unknown);
     }
 
     // The environment is the programs' mains' to set, before any thread exists.
@@ -140,12 +130,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("hosttarget");
         QTest::addColumn<QString>("address"); // one of the addresses found; empty: none at all
-        QTest::newRow("closing dot cut") << QByteArray("127.0.0.1.") << "127.0.0.1";
         QTest::newRow("last character cut even without a dot")
             << QByteArray("127.0.0.12") << "127.0.0.1";
-        QTest::newRow("host name") << QByteArray("localhost.") << "127.0.0.1";
-        QTest::newRow("only the dot: nothing to look up") << QByteArray(".") << QString();
-        QTest::newRow("null target") << QByteArray() << QString();
+        QTest::newRow("host name, closing dot cut") << QByteArray("localhost.") << "127.0.0.1";
+        QTest::newRow("null target: nothing to look up") << QByteArray() << QString();
     }
 
     void everyReplyLooksUpTheHost()
@@ -174,20 +162,17 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("reports"); // "service name@host name"
         QTest::addColumn<QStringList>("devices");
-        QTest::newRow("brand word anywhere, any case, in order of arrival")
-            << QStringList{"my lUMETRA cam@z.local", "xxDOVRELxx@a.local"}
-            << QStringList{"my lUMETRA cam@z.local", "xxDOVRELxx@a.local"};
-        QTest::newRow("printer never listed")
-            << QStringList{"Office Printer@printer.local", "Nomo 0123@cam.local"} << QStringList{};
-        QTest::newRow("empty host ignored") << QStringList{"Dovrel Nomo 0123@"} << QStringList{};
-        QTest::newRow("repeats and case variants listed once")
+        QTest::newRow("brand word anywhere, any case, in order of arrival, % stays literal")
+            << QStringList{"my lUMETRA cam@z.local", "xxDOVRELxx %2 %1@a.local"}
+            << QStringList{"my lUMETRA cam@z.local", "xxDOVRELxx %2 %1@a.local"};
+        QTest::newRow("no brand word or no host: not listed")
+            << QStringList{"Office Printer@printer.local", "Nomo 0123@cam.local",
+                           "Dovrel Nomo 0123@"}
+            << QStringList{};
+        QTest::newRow("repeats and case variants listed once, the same name on two hosts twice")
             << QStringList{"Dovrel Nomo 0123@cam.local", "dovrel nomo 0123@cam.local",
-                           "Dovrel Nomo 0123@CAM.LOCAL"}
-            << QStringList{"Dovrel Nomo 0123@cam.local"};
-        QTest::newRow("same name on two hosts") << QStringList{"Lumetra-5@a", "Lumetra-5@b"}
-                                                << QStringList{"Lumetra-5@a", "Lumetra-5@b"};
-        QTest::newRow("percent placeholders stay literal")
-            << QStringList{"Dovrel %2 cam %1@h"} << QStringList{"Dovrel %2 cam %1@h"};
+                           "Dovrel Nomo 0123@CAM.LOCAL", "Dovrel Nomo 0123@b"}
+            << QStringList{"Dovrel Nomo 0123@cam.local", "Dovrel Nomo 0123@b"};
     }
 
     void scanPageListsBrandedHostsOnce()
@@ -229,9 +214,7 @@ private Q_SLOTS:
         const auto row = [](const char *tag, const char *entry, const char *name, const char *ip) {
             QTest::newRow(tag) << entry << name << ip;
         };
-        row("maker and model", "Dovrel Nomo 0123@host-a", "Lumetra IP Camera 0123", "host-a");
         row("underscores", "Dovrel_Nomo_0123@h", "Lumetra IP Camera0123", "h");
-        row("no model name: unchanged", "Lumetra-5@h", "Lumetra-5", "h");
         row("model test ignores case, pattern does not", "Dovrel nomo 7@h",
             "Lumetra IP Cameranomo 7", "h");
         row("only one leading blank removed", "Dovrel  Nomo 1@h", "Lumetra IP Camera Nomo 1", "h");

@@ -5,8 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-ModalDialogHandler::ModalDialogHandler(QObject *parent)
-    : QObject(parent)
+ModalDialogHandler::ModalDialogHandler(QObject *parent) : QObject(parent)
 {
     m_timer.setInterval(20);
     connect(&m_timer, &QTimer::timeout, this, &ModalDialogHandler::poll);
@@ -24,10 +23,6 @@ void ModalDialogHandler::poll()
     if (!modal || modal == m_last || !modal->isVisible() || m_actions.isEmpty())
         return;
     m_last = modal;
-    QString text;
-    if (auto *box = qobject_cast<QMessageBox *>(modal))
-        text = box->text();
-    m_seen << modal->windowTitle() + QLatin1Char('|') + text;
     Action action = m_actions.dequeue();
     ++m_handled;
     action(modal);

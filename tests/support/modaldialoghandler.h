@@ -30,9 +30,6 @@ public:
 
     void expect(Action action);
     int handled() const { return m_handled; }
-    int pending() const { return m_actions.size(); }
-    // Titles and texts of every modal widget seen, in order ("title|text"), for failure messages.
-    QStringList seen() const { return m_seen; }
 
     // Closes a message box with the given standard button (or its default/escape button).
     static void clickButton(QWidget *modal, int standardButton);
@@ -45,5 +42,4 @@ private:
     QPointer<QWidget> m_last;
     QTimer m_timer;
     int m_handled = 0;
-    QStringList m_seen;
 };
