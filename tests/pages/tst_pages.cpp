@@ -44,9 +44,10 @@ Networks networks(const QString &list)
 }
 
 // "password <prompt>", "change <old password>" or "wifi <networks>", see networks().
-QDialog *makeDialog(const QString &spec, MyHttpsAgent *agent = nullptr)
+QDialog *makeDialog(const QString &description, MyHttpsAgent *agent = nullptr)
 {
-    const QString kind = spec.section(QLatin1Char(' '), 0, 0), rest = spec.section(' ', 1);
+    const QString kind = description.section(QLatin1Char(' '), 0, 0),
+                  rest = description.section(' ', 1);
     if (kind == QLatin1String("password"))
         return new TabDeviceauthentication(rest, nullptr);
     if (kind == QLatin1String("change"))
