@@ -9,6 +9,8 @@
 #include <QBuffer>
 #include <QImage>
 #include <QProgressBar>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -162,23 +164,45 @@ void TestMyHttpsAgent::init()
 
 void TestMyHttpsAgent::secretsNeverInTraceOrLog_data()
 {
-    QTest::addColumn<bool>("answered");  // with HTTP status 500, or the camera is gone
+    QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("traced"); // how the trace names the failure
 
-    QTest::newRow("HTTP status 500") << true << "InternalServerError";
-    QTest::newRow("connection refused") << false << "ConnectionRefusedError";
+    QTest::newRow("HTTP status 500") << "status"
+                                     << "InternalServerError";
+    QTest::newRow("connection refused") << "refused"
+                                        << "ConnectionRefusedError";
+    QTest::newRow("TLS failure") << "tls"
+                                 << "SslHandshakeFailedError";
+    QTest::newRow("reset") << "reset"
+                           << "RemoteHostClosedError";
+    QTest::newRow("timeout") << "timeout"
+                             << "OperationCanceledError";
 }
 
 void TestMyHttpsAgent::secretsNeverInTraceOrLog()
 {
-    QFETCH(bool, answered);
+    QFETCH(QString, failure);
     QFETCH(QString, traced);
 
+    m_camera.setScenario(camera()); // the port check meets a healthy camera
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
     QVERIFY(agent.VerifyPortNumber());
-    m_camera.setScenario(camera(CameraFault::HttpStatus500));
-    if (!answered)
+    // A plain HTTP server where the camera's TLS should be.
+    QTcpServer notTls;
+    connect(&notTls, &QTcpServer::newConnection, [&notTls] {
+        QTcpSocket *socket = notTls.nextPendingConnection();
+        socket->write("HTTP/1.0 400 No TLS here\r\n\r\n");
+        socket->disconnectFromHost();
+    });
+    AgentTiming::setTransferTimeoutMs(300);
+    const QHash<QString, CameraFault> faults = {{"status", CameraFault::HttpStatus500},
+                                                {"reset", CameraFault::ResetMidBody},
+                                                {"timeout", CameraFault::StallMidBody}};
+    m_camera.setScenario(camera(faults.value(failure)));
+    if (!faults.contains(failure))
         m_camera.close();
+    if (failure == "tls")
+        QVERIFY(notTls.listen(cameraAddress, 80));
 
     // Blanks, "%", "?" and non-ASCII letters; the groups of three letters must never show.
     QString session;
@@ -186,7 +210,7 @@ void TestMyHttpsAgent::secretsNeverInTraceOrLog()
     agent.setupSetPwd(QString::fromUtf8("Nqj 5ö%?Pqk"), "s1");
     agent.setupSetSSID("Net", QString::fromUtf8("Kjq kéy 100%?Vbz"), "WPA2-AES", "s1");
 
-    if (answered) // the camera got them, percent-encoded as UTF-8
+    if (failure == "status") // the camera got them, percent-encoded as UTF-8
         QCOMPARE(m_camera.requests("setupGetLogin").value(0).query,
                  "Pass=Zqx%20s%C3%ABcr%C3%ABt%25%3F%26%2B%2F%3D-._~Xwv");
     const QString trace = s_trace.join('\n') + '\n';
