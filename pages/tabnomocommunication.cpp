@@ -66,11 +66,6 @@ MyHttpsAgent *TabNomoCommunication::agent() const
     return m_agent;
 }
 
-bool TabNomoCommunication::isSessionRunning() const
-{
-    return !m_agent.isNull();
-}
-
 QString TabNomoCommunication::hostOfAddress(const QString &address)
 {
     return address.split(QLatin1Char(':'), Qt::KeepEmptyParts, Qt::CaseSensitive).first();

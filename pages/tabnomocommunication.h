@@ -47,7 +47,6 @@ public:
     QString host() const { return m_host; }
     // The running session's agent; null between sessions.
     MyHttpsAgent *agent() const;
-    bool isSessionRunning() const;
 
     // Everything before the first ":"; an address without one is taken whole.
     static QString hostOfAddress(const QString &address);
