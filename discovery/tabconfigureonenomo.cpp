@@ -1,6 +1,7 @@
 #include "tabconfigureonenomo.h"
 
 #include "discovery/tabcameraaddress.h"
+#include "discovery/tabscannetwork.h"
 #include "resources/nomoresources.h"
 
 #include <QDialogButtonBox>
@@ -63,12 +64,7 @@ TabConfigureOneNomo::TabConfigureOneNomo(QWidget *parent, int tabIndex)
     m_scrollArea->setAccessibleName(tr("Detected Lumetra devices"));
     m_scrollArea->setAccessibleDescription(tr("Choose the camera to set up"));
 
-    m_noticeLabel = new QLabel;
-    m_noticeLabel->setObjectName(QStringLiteral("noticeLabel"));
-    m_noticeLabel->setWordWrap(true);
-    m_noticeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_noticeLabel->setAccessibleName(tr("Network search problem"));
-    m_noticeLabel->hide();
+    m_noticeLabel = TabScanNetwork::createNoticeLabel();
 
     // A link in looks, a button for the keyboard and for screen readers.
     m_addressButton = new QPushButton(tr("Camera not listed? Enter its address\u2026"));

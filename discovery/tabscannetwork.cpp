@@ -30,13 +30,7 @@ TabScanNetwork::TabScanNetwork(QWidget *parent, int tabIndex)
     m_statusLabel = new QLabel;
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
 
-    m_noticeLabel = new QLabel;
-    m_noticeLabel->setObjectName(QStringLiteral("noticeLabel"));
-    m_noticeLabel->setWordWrap(true);
-    // So that the command in it can be copied.
-    m_noticeLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_noticeLabel->setAccessibleName(tr("Network search problem"));
-    m_noticeLabel->hide();
+    m_noticeLabel = createNoticeLabel();
 
     m_progressBar = new QProgressBar;
     m_progressBar->setObjectName(QStringLiteral("progressBar"));
@@ -143,4 +137,16 @@ void TabScanNetwork::showCount()
     m_statusLabel->setText(tr("Scanning the network for Lumetra devices ... ,%1 Lumetra devices "
                               "have been detected.")
                                .arg(m_devices.size()));
+}
+
+QLabel *TabScanNetwork::createNoticeLabel()
+{
+    auto *label = new QLabel;
+    label->setObjectName(QStringLiteral("noticeLabel"));
+    label->setWordWrap(true);
+    // So that the command in it can be copied.
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setAccessibleName(tr("Network search problem"));
+    label->hide();
+    return label;
 }

@@ -48,6 +48,8 @@ public:
     // How long a scan runs before the page moves on by itself; 10000 ms unless a test shortens it.
     static void setScanDuration(int msec);
     static int scanDuration();
+    // The notice under the status text, shared with the device page: hidden until a problem.
+    static QLabel *createNoticeLabel();
 
 Q_SIGNALS:
     void MoveTabSignal(int tabIndex);
