@@ -255,6 +255,7 @@ void TestMyHttpsAgent::replyReading_data()
     row("setupGetVersion", "body over 1 MiB dropped",
         QByteArray(1100000, ' ') + "<Version>1</Version>", StatusNoReply, preset, 4);
     row("setupGetStatus", "anything is ok", "<Error>1</Error>", StatusOk, preset, 5);
+    row("setupGetStatus", "no reply", "", StatusNoReply, preset, 0);
     row("setupGetWIFIScan", "truncated reply: the unclosed block and its rest",
         "<Response><Network><SSID>a</SSID>", StatusOk, "2", 6);
     row("setupSetSSID", "an error is still ok", "<Error>500</Error>", StatusOk, preset, 7);
@@ -264,6 +265,7 @@ void TestMyHttpsAgent::replyReading_data()
     row("setupGetResults", "number outside the element", "<Error>1</Error>505", StatusOk, reported,
         8);
     row("setupGetBackGroundImage", "not a bitmap", "<Error>500</Error>", StatusBadImage, preset, 0);
+    row("setupGetBackGroundImage", "no reply after two tries", "", StatusNoReply, preset, 0);
     QByteArray bitmap;
     QBuffer buffer(&bitmap);
     QImage(640, 640, QImage::Format_RGB32).save(&buffer, "BMP");
@@ -290,7 +292,7 @@ void TestMyHttpsAgent::replyReading()
     // the reply are one line each, the reply's under the command's own prefix.
     const QStringList log = readLog().split('\n');
     if (status == StatusNoReply) {
-        const int tries = command == "setupGetResults" ? 9 : 1;
+        const int tries = command == "setupGetResults" ? 9 : command.endsWith("Image") ? 2 : 1;
         QCOMPARE(log.count("Failed when trying port 80 "), tries);
         QCOMPARE(log.size(), 2 + 2 * tries);
     } else {
@@ -392,6 +394,8 @@ void TestMyHttpsAgent::sessionPaths_data()
            "setupGetWIFIScan", false, "V V Ver S S", 2);
     cancel("cancel during the wait for the result", "no-password", user, "setupSetSSID", true,
            "V V Ver S Set");
+    cancel("cancel during the not-ready polling", "result-508-always", user, "setupGetResults",
+           true, "V V Ver S Set R");
 }
 
 void TestMyHttpsAgent::sessionPaths()
@@ -406,7 +410,8 @@ void TestMyHttpsAgent::sessionPaths()
     if (!cancelAt.isEmpty()) { // every wait long enough that only the cancel can end it
         AgentTiming::setScale(1.0);
         AgentTiming::setPauseStepMs(4000);
-        AgentTiming::setResultWaitMs(20000);
+        // Short when the cancel comes in the polling after the first results reply.
+        AgentTiming::setResultWaitMs(cancelAt == "setupGetResults" ? 1 : 20000);
     }
     m_camera.setScenario(cameraScenario);
     MyHttpsAgent agent(cameraAddress.toString(), nullptr);
@@ -514,9 +519,10 @@ void TestMyHttpsAgent::keyTypeAndNetworkReachCamera()
 
 void TestMyHttpsAgent::resultsAskedFifteenSecondsAfterSetThenEveryFive()
 {
-    // The durations users get. Of the results replies "not ready", "not ready", "done", the first
-    // arrives empty: a retry after the 5 s pause, then a poll 5 s after the "not ready".
-    AgentTiming::setScale(1.0);
+    // The durations users get, also from a scale that makes no sense. Of the results replies "not
+    // ready", "not ready", "done", the first arrives empty: a retry after the 5 s pause, then a
+    // poll 5 s after the "not ready".
+    AgentTiming::setScale(0.0);
     CameraScenario scenario = CameraScenario::named("result-508-then-success");
     scenario.faults.append({CameraFault::EmptyBody, "setupGetResults", 1, 1});
     m_camera.setScenario(scenario);

@@ -172,13 +172,14 @@ private Q_SLOTS:
             QCOMPARE(wizard.currentPageIndex(), page);
         }
         QCOMPARE(rejected.count(), 0);
-        // A chosen camera leads on to page 3, the end of the session to 4, and 4 and above back
-        // to page 2.
+        // A chosen camera leads on to page 3, the end of the session to 4, the results page's
+        // return to page 1 (a fresh scan), and 4 and above back to page 2.
         wizard.devicePage()->setDevices({QStringLiteral("Lumetra-5@h")});
         wizard.devicePage()->choiceButtons().first()->click();
         wizard.devicePage()->continueButton()->click();
         QCOMPARE(wizard.currentPageIndex(), 3);
-        for (const auto &[value, page] : QList<QPair<int, int>>{{3, 4}, {4, 2}, {1000, 2}}) {
+        for (const auto &[value, page] :
+             QList<QPair<int, int>>{{3, 4}, {0, 1}, {4, 2}, {1000, 2}}) {
             wizard.MoveWidgetSlot(value);
             QCOMPARE(wizard.currentPageIndex(), page);
         }

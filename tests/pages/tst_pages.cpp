@@ -60,7 +60,7 @@ QDialog *makeDialog(const QString &description, MyHttpsAgent *agent = nullptr)
 ModalDialogHandler::Action answerBox(QStringList *seen)
 {
     return [seen](QWidget *w) {
-        QMessageBox *box = ModalDialogHandler::messageBox(w);
+        auto *box = qobject_cast<QMessageBox *>(w);
         const char *icons[] = {"no icon", "information", "warning", "critical", "question"};
         QWidget *parent = w->parentWidget();
         seen->append(!box ? w->windowTitle()

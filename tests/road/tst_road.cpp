@@ -73,12 +73,6 @@ ModalDialogHandler::Action byKeyboard(const char *dialogClass, std::function<voi
     };
 }
 
-// The results page's text, word for word in tst_pages.
-QString resultsText(NomoWizard &wizard)
-{
-    return wizard.resultsPage()->findChild<QLabel *>(QStringLiteral("textLabel"))->text();
-}
-
 } // namespace
 
 class TestRoad : public QObject
@@ -90,14 +84,8 @@ private Q_SLOTS:
     void init();
     void cleanup();
     void scanChooseConfigureSucceed();
-#ifndef NOMO_ROAD_REAL_TIMING
-    void returnAfterFailureLeadsToScan();
-#endif
 
 private:
-    // From a fresh scan on page 1 to page 2, with both cameras and the printer resolved.
-    void scanToDevicePage(bool byTimer);
-
     std::unique_ptr<NomoWizard> m_wizard;
     std::unique_ptr<SimulatedCamera> m_camera;
 };
@@ -133,8 +121,9 @@ void TestRoad::cleanup()
         QVERIFY2(!w->isVisible(), qPrintable(w->windowTitle()));
 }
 
-void TestRoad::scanToDevicePage(bool byTimer)
+void TestRoad::scanChooseConfigureSucceed()
 {
+    // From a fresh scan on page 1 to page 2, with both cameras and the printer resolved.
     NomoWizard &wizard = *m_wizard;
     QCOMPARE(wizard.currentPageIndex(), 1);
     QVERIFY(wizard.scanPage()->devices().isEmpty());
@@ -142,7 +131,7 @@ void TestRoad::scanToDevicePage(bool byTimer)
     QTRY_VERIFY_WITH_TIMEOUT(wizard.scanPage()->devices().size() >= 2 &&
                                  wizard.scanPage()->resolveCount() >= 3,
                              kScanWaitMs);
-    if (byTimer)
+    if (kByTimer)
         QTRY_COMPARE_WITH_TIMEOUT(wizard.currentPageIndex(), 2, kScanWaitMs);
     else
         button(wizard.scanPage(), QStringLiteral("Continue to Next Step"))->click();
@@ -151,12 +140,6 @@ void TestRoad::scanToDevicePage(bool byTimer)
     QCOMPARE(choices(wizard.devicePage()),
              (QStringList{"Lumetra IP Camera 0001", "Lumetra IP Camera0002", "0"}));
     QVERIFY(!wizard.devicePage()->continueButton()->isEnabled());
-}
-
-void TestRoad::scanChooseConfigureSucceed()
-{
-    NomoWizard &wizard = *m_wizard;
-    scanToDevicePage(kByTimer);
     // The focus waits on the first camera; with nothing chosen Enter goes nowhere. Both cameras
     // stand on the namespace's host.
     wizard.activateWindow();
@@ -205,7 +188,10 @@ void TestRoad::scanChooseConfigureSucceed()
                                    "Incorrect password.  Please try again."}));
     QCOMPARE(wizard.communicationPage()->host(), qEnvironmentVariable("NOMO_NETNS_HOSTNAME"));
     QCOMPARE(wizard.currentPageIndex(), 4);
-    QVERIFY(resultsText(wizard).contains("now connected to the wireless network"));
+    QVERIFY(wizard.resultsPage()
+                ->findChild<QLabel *>(QStringLiteral("textLabel"))
+                ->text()
+                .contains("now connected to the wireless network"));
     QCOMPARE(m_camera->password(), QStringLiteral("Nomo-5678"));
     QCOMPARE(m_camera->configuredSsid(), QStringLiteral("HomeNet"));
     QCOMPARE(m_camera->configuredKey(), QStringLiteral("home-key-1"));
@@ -220,35 +206,6 @@ void TestRoad::scanChooseConfigureSucceed()
         press(Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), exit);
 }
-
-#ifndef NOMO_ROAD_REAL_TIMING
-void TestRoad::returnAfterFailureLeadsToScan()
-{
-    CameraScenario failing = CameraScenario::named(QStringLiteral("password"));
-    failing.results = {514};
-    m_camera->setScenario(failing);
-    scanToDevicePage(false);
-    NomoWizard &wizard = *m_wizard;
-    ModalDialogHandler modal;
-    modal.expect(byKeyboard("TabDeviceauthentication", [] {
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Nomo-1234"));
-        press(Qt::Key_Return);
-    }));
-    modal.expect(byKeyboard("TabWifiCredentials", [] {
-        press(Qt::Key_Tab);
-        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("home-key-1"));
-        press(Qt::Key_Return);
-    }));
-    wizard.devicePage()->choiceButtons().value(0)->click();
-    wizard.devicePage()->continueButton()->click();
-    QCOMPARE(modal.handled(), 2);
-    QCOMPARE(wizard.currentPageIndex(), 4);
-    QVERIFY(resultsText(wizard).contains("could not be completed"));
-    button(wizard.resultsPage(), QStringLiteral("Return to Wi-Fi Setup"))->click();
-    QCOMPARE(resultsText(wizard), QString());
-    scanToDevicePage(false); // a fresh scan, not back to page 3
-}
-#endif
 
 QTEST_MAIN(TestRoad)
 #include "tst_road.moc"

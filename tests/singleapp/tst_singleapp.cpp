@@ -5,6 +5,7 @@
 #include "singleapp/dtalker.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -92,7 +93,8 @@ class TestSingleApp : public QObject
 
 private Q_SLOTS:
     // Thread misuse shows up as Qt warnings (a socket touched from a foreign thread, a thread
-    // destroyed while running); none may appear.
+    // destroyed while running); none may appear. The kit's debug trace runs along.
+    void initTestCase() { QLoggingCategory::setFilterRules("lumetra.singleapp.debug=true"); }
     void init() { QTest::failOnWarning(QRegularExpression(QStringLiteral(".*"))); }
 
     void detection_data()
@@ -115,6 +117,8 @@ private Q_SLOTS:
         row("one character greeting", first(greeting("a")), "a", FirstPort + 1);
         row("two characters, empty identifier", first(greeting("xy")), "", FirstPort, true);
         row("silent program", first(QByteArray()), "app", FirstPort + 1);
+        row("greeting longer than any frame", first(be32(2 * 524288 + 2)), "app", FirstPort + 1);
+        row("greeting of an odd byte count", first(be32(3) + "app"), "app", FirstPort + 1);
         row("instance behind strangers",
             strangers(FirstPort, FirstPort + 2, {{FirstPort + 3, greeting("app")}}), "app",
             FirstPort + 3, true);
@@ -188,6 +192,7 @@ private Q_SLOTS:
         QVERIFY(second.isRunning());
         for (const QString &message : messages)
             QVERIFY(second.sendMessage(message));
+        QVERIFY(!second.sendMessage(QString(524288 - 3, 'x'))); // would close the connection
         QTRY_VERIFY(received == messages);
         // Some hundred kilobytes of empty messages at once: decoded one after another (not one
         // call deeper per frame) by the listener's thread.
@@ -204,6 +209,7 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(
             &onThread, [&] { delete first; }, Qt::BlockingQueuedConnection);
         QVERIFY2(elapsed.elapsed() < 2000, qPrintable(QString::number(elapsed.elapsed())));
+        QTRY_VERIFY(!second.sendMessage(QStringLiteral("too late")));
         thread.quit();
         thread.wait();
     }

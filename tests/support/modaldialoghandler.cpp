@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
-#include <QPushButton>
 
 ModalDialogHandler::ModalDialogHandler(QObject *parent) : QObject(parent)
 {
@@ -28,20 +27,11 @@ void ModalDialogHandler::poll()
     action(modal);
 }
 
-QMessageBox *ModalDialogHandler::messageBox(QWidget *modal)
-{
-    return qobject_cast<QMessageBox *>(modal);
-}
-
 void ModalDialogHandler::clickButton(QWidget *modal, int standardButton)
 {
-    auto *box = messageBox(modal);
-    if (!box)
-        return;
-    QAbstractButton *button = box->button(QMessageBox::StandardButton(standardButton));
-    if (!button)
-        button = box->defaultButton() ? static_cast<QAbstractButton *>(box->defaultButton())
-                                      : box->escapeButton();
-    if (button)
+    // Anything else stays open: the test then fails on its own expectations.
+    auto *box = qobject_cast<QMessageBox *>(modal);
+    if (QAbstractButton *button =
+            box ? box->button(QMessageBox::StandardButton(standardButton)) : nullptr)
         button->click();
 }

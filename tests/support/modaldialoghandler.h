@@ -7,7 +7,6 @@
 
 #include <functional>
 
-class QMessageBox;
 class QWidget;
 
 // Answers the modal dialogs and message boxes a test provokes. Each expected dialog is an action
@@ -31,9 +30,8 @@ public:
     void expect(Action action);
     int handled() const { return m_handled; }
 
-    // Closes a message box with the given standard button (or its default/escape button).
+    // Closes a message box with the given standard button.
     static void clickButton(QWidget *modal, int standardButton);
-    static QMessageBox *messageBox(QWidget *modal);
 
 private:
     void poll();
