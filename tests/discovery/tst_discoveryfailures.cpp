@@ -102,6 +102,8 @@ private Q_SLOTS:
             << DiscoveryProblem::fromError(kDNSServiceErr_BadParam, false).text()
             << "The network search failed (DNS-SD error -65540). Check the network search service "
                "with: systemctl status avahi-daemon";
+        QTest::newRow("no error: no notice")
+            << DiscoveryProblem::fromError(kDNSServiceErr_NoError, true).text() << QString();
         QTest::newRow("name not looked up")
             << DiscoveryProblem::nameNotLookedUp(QStringLiteral("nomo-gone.invalid")).text()
             << "A camera was found, but its name nomo-gone.invalid could not be looked up, so the "
