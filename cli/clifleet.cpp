@@ -38,8 +38,7 @@ int CliFleet::run(CliInterrupt *interrupt)
     for (; m_next < m_hosts.size(); ++m_next) {
         CliOutcome outcome = CliOutcome::fromResult(m_hosts.at(m_next), ComResultCancelled);
         outcome.message = QStringLiteral("Interrupted before this camera was started.");
-        m_outcomes.append(outcome);
-        m_out << (m_json ? QString::fromUtf8(outcome.toJson()) : outcome.toLine()) << Qt::endl;
+        record(outcome);
     }
 
     printSummary();
@@ -102,14 +101,19 @@ void CliFleet::finished(QProcess *process, const QString &host)
                                                          .arg(process->exitCode()));
         }
     }
-    m_outcomes.append(outcome);
-    m_out << (m_json ? QString::fromUtf8(outcome.toJson()) : outcome.toLine()) << Qt::endl;
+    record(outcome);
 
     process->disconnect(this);
     process->deleteLater();
     --m_running;
     if (m_next < m_hosts.size() && !m_stopped)
         startNext();
+}
+
+void CliFleet::record(const CliOutcome &outcome)
+{
+    m_outcomes.append(outcome);
+    m_out << (m_json ? QString::fromUtf8(outcome.toJson()) : outcome.toLine()) << Qt::endl;
 }
 
 void CliFleet::stop()

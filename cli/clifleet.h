@@ -40,6 +40,8 @@ private:
     void finished(QProcess *process, const QString &host);
     void passOnProgress(QProcess *process);
     void printSummary();
+    // Keeps a camera's outcome for the summary and prints its line as it comes.
+    void record(const CliOutcome &outcome);
     void stop();
 
     QStringList m_hosts;
